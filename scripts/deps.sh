@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs the Debian packages a step needs, only when some are missing:
+#   scripts/deps.sh build        native build of the program
+#   scripts/deps.sh test         both targets, their tests and the display they use
+# Needs root (or sudo) only when something is missing.
+set -eu
+packages="cmake ninja-build g++ make"
+for group in "$@"; do
+    case "$group" in
+    build) ;;
+    test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
+                    wine wine64 xvfb" ;;
+    fuzz) packages="$packages clang libclang-rt-dev" ;;
+    *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+    esac
+done
+missing=""
+for p in $packages; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    case "$status" in
+    *"install ok installed"*) ;;
+    *) missing="$missing $p" ;;
+    esac
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+# shellcheck disable=SC2086
+$sudo apt-get install -y --no-install-recommends $missing

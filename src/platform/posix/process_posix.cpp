@@ -1,0 +1,10 @@
+#include <unistd.h>
+
+#include "platform/process.h"
+
+std::string ExecutablePath() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return std::string();
+    return std::string(path, static_cast<size_t>(length));
+}

@@ -1,0 +1,10 @@
+#include <windows.h>
+
+#include "platform/process.h"
+
+std::string ExecutablePath() {
+    char path[512] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return std::string();
+    return std::string(path, length);
+}
