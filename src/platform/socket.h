@@ -1,0 +1,52 @@
+// IPv4 sockets as the service uses them: Winsock 2 on Windows, BSD sockets elsewhere.
+// Addresses are 32-bit values in network byte order; ports are host order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using SocketHandle = std::intptr_t;
+constexpr SocketHandle kNoSocket = -1;
+
+struct Ipv4Endpoint {
+    std::uint32_t address = 0;  // network byte order
+    std::uint16_t port = 0;     // host byte order
+};
+
+// Process-wide set-up before the first socket (Winsock 2.2; on POSIX: no SIGPIPE, a raised
+// open-file limit). Returns 0 or -1. Idempotent; call from the main thread.
+int SocketLibraryStartup();
+void SocketLibraryCleanup();
+
+// The socket library's last error code of the calling thread (WSAGetLastError / errno).
+int SocketLastError();
+
+SocketHandle OpenTcpSocket();
+SocketHandle OpenUdpSocket4();
+// Closes the socket; a thread blocked waiting on it wakes up.
+void CloseSocket(SocketHandle s);
+
+bool SetReuseAddress(SocketHandle s);
+bool BindSocket(SocketHandle s, std::uint32_t address, std::uint16_t port);
+bool ListenSocket(SocketHandle s, int backlog);
+SocketHandle AcceptSocket(SocketHandle listener, Ipv4Endpoint* peer);
+// Blocking connect (for clients and tests).
+bool ConnectSocket(SocketHandle s, const Ipv4Endpoint& to);
+// Port a socket is bound to (for ephemeral ports), 0 on failure.
+std::uint16_t LocalPort(SocketHandle s);
+
+// Waits up to timeoutMs for one socket to become readable: 1 readable, 0 timed out, -1 failed.
+int WaitReadable(SocketHandle s, int timeoutMs);
+// The same for several sockets; readable[i] tells which. Returns the count, 0, or -1.
+int WaitReadableAny(const SocketHandle* sockets, bool* readable, int count, int timeoutMs);
+
+// Return bytes moved, 0 for an orderly close, -1 on error.
+int ReceiveSome(SocketHandle s, char* buffer, int length);
+int SendAll(SocketHandle s, const char* data, int length);
+int ReceiveDatagram(SocketHandle s, char* buffer, int length, Ipv4Endpoint* from);
+int SendDatagram(SocketHandle s, const char* data, int length, const Ipv4Endpoint& to);
+
+// Classic dotted-address conversions (inet_addr semantics: false for text that is not one).
+bool ParseIpv4(const char* text, std::uint32_t* address);
+std::string FormatIpv4(std::uint32_t address);

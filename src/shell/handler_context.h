@@ -1,0 +1,43 @@
+// What the service's command and discovery handlers reach through their `owner` pointer: the
+// announced identity of this computer, the pointer sensitivity, the probing phones and the
+// login notice. The program's main object derives from it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "shell/station_table.h"
+
+class HandlerContext {
+public:
+    virtual ~HandlerContext() = default;
+
+    // The computer name phones see (narrow program text). The user-interface thread replaces
+    // it while discovery threads read it; readers always get a whole text.
+    std::string ComputerName() const;
+    void SetComputerName(const std::string& name);
+
+    // Shows the login notice with at most 255 bytes of text. Any thread; returns at once.
+    virtual void ShowConnectionPopup(const char* text) { (void)text; }
+
+    std::atomic<std::int32_t> tcpPort{33589};
+    // Six upper-case hexadecimal pairs joined by "-"; written once before the service starts.
+    std::string HardwareAddressText;
+    // Pointer sensitivity 0..100 (50 is one to one), written by the settings page.
+    std::atomic<std::int32_t> HorizontalFactor{50};
+    std::atomic<std::int32_t> VerticalFactor{50};
+    StationTable stationTable;
+
+private:
+    mutable std::mutex nameLock_;
+    std::string computerName_;
+};
+
+// The discovery handler: records the prober and answers "Vola:<hw>,<name>,<port>\n".
+// `owner` is a HandlerContext. Called on the discovery threads.
+int AnswerDiscoveryProbe(const char* clientId, const char* parameter, char* reply, void* owner);
+
+// Formats a hardware address as "%.2X-%.2X-%.2X-%.2X-%.2X-%.2X".
+std::string FormatHardwareAddress(const unsigned char bytes[6]);

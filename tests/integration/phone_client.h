@@ -1,0 +1,39 @@
+// A scripted phone: speaks the wire protocol to a server on 127.0.0.1.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/socket.h"
+
+class PhoneClient {
+public:
+    explicit PhoneClient(std::uint16_t port);
+    ~PhoneClient();
+    PhoneClient(const PhoneClient&) = delete;
+    PhoneClient& operator=(const PhoneClient&) = delete;
+
+    bool Connected() const { return socket_ != kNoSocket; }
+    bool Send(const std::string& bytes);
+    bool SendLine(const std::string& line) { return Send(line + "\n"); }
+    // Up to `count` bytes, or what arrived before the time-out or the close.
+    std::string Read(size_t count, int timeoutMs = 3000);
+    // One line including its line feed, or what arrived before the time-out.
+    std::string ReadLine(int timeoutMs = 3000);
+    // True when the server closes the connection within the time-out (data before it is
+    // discarded).
+    bool WaitClosed(int timeoutMs = 3000);
+    // Sends "Login:<clientId>,<password>" and returns the answer line.
+    std::string Login(const std::string& clientId, const std::string& password);
+
+private:
+    SocketHandle socket_ = kNoSocket;
+    std::string pending_;
+};
+
+// Sends one datagram to 127.0.0.1:port and returns the first answer within the time-out
+// (empty when none came). `fromPort` receives the answering port.
+std::string Probe(std::uint16_t port, const std::string& datagram, int timeoutMs = 1000,
+                  std::uint16_t* fromPort = nullptr);
+
+std::uint32_t Loopback();
