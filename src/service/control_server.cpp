@@ -142,6 +142,12 @@ void ControlServer::RunServiceThread(int index, void (*loop)(ControlServer*)) {
     });
 }
 
+void ControlServer::SleepUnlessStopped(int ms) {
+    std::unique_lock<std::mutex> guard(stopLock_);
+    stopSignal_.wait_for(guard, std::chrono::milliseconds(ms),
+                         [this] { return stopRequested.load(); });
+}
+
 int ControlServer::Start(const ServerConfig& config) {
     tcpBindAddress = config.tcpBindAddress ? config.tcpBindAddress : "";
     tcpPort = config.tcpPort & 0xFFFF;
@@ -176,7 +182,11 @@ int ControlServer::Start(const ServerConfig& config) {
 void ControlServer::Stop() {
     if (stopped_) return;
     stopped_ = true;
-    stopRequested = true;
+    {
+        std::lock_guard<std::mutex> guard(stopLock_);
+        stopRequested = true;
+    }
+    stopSignal_.notify_all();
     CloseSocket(listenSocket.exchange(kNoSocket));
     CloseSocket(udpSocket.exchange(kNoSocket));
     {

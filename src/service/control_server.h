@@ -85,6 +85,9 @@ public:
 
     int Start(const ServerConfig& config);
 
+    // Sleeps up to `ms`, returning early once Stop has been called. Service threads.
+    void SleepUnlessStopped(int ms);
+
     std::string tcpBindAddress;
     int tcpPort = 0;
     std::string udpBindAddress;
@@ -111,6 +114,9 @@ private:
     std::atomic<std::uint16_t> boundTcpPort_{0};
     std::atomic<std::uint16_t> boundUdpPort_{0};
     bool stopped_ = false;
+
+    std::mutex stopLock_;
+    std::condition_variable stopSignal_;
 
     std::thread threads_[3];
     std::mutex exitLock_;

@@ -51,7 +51,7 @@ void UdpResponderLoop(ControlServer* server) {
     for (;;) {
         while (server->udpSocket == kNoSocket && !server->stopRequested) {
             if (server->OpenUdpSocket() == 0) break;
-            SleepMilliseconds(1000);
+            server->SleepUnlessStopped(1000);
         }
         if (server->stopRequested) break;
         SocketHandle s = server->udpSocket;
@@ -97,12 +97,13 @@ void MulticastResponderLoop(ControlServer* server) {
         while (isEmpty() && !server->stopRequested) {
             server->OpenMulticastSockets();
             if (!isEmpty()) break;
-            SleepMilliseconds(1000);
+            server->SleepUnlessStopped(1000);
         }
         if (server->stopRequested) break;
 
         std::int64_t now = std::time(nullptr);
-        bool refresh = (now > lastRefresh ? now - lastRefresh : lastRefresh - now) > kRefreshSeconds;
+        bool refresh =
+            (now > lastRefresh ? now - lastRefresh : lastRefresh - now) > kRefreshSeconds;
         if (refresh) lastRefresh = now;
 
         // Copy the list: Stop may close its sockets while we wait, never reshape it.
@@ -135,8 +136,8 @@ void MulticastResponderLoop(ControlServer* server) {
         }
 
         std::unique_ptr<bool[]> readable(new bool[waitSet.size() + 1]);
-        int ready = WaitReadableAny(waitSet.data(), readable.get(), static_cast<int>(waitSet.size()),
-                                    1000);
+        int ready =
+            WaitReadableAny(waitSet.data(), readable.get(), static_cast<int>(waitSet.size()), 1000);
         if (ready < 0) {
             if (server->stopRequested) break;
             LogPrintf("Multicast Select Error.<%d>\n", SocketLastError());
@@ -152,8 +153,8 @@ void MulticastResponderLoop(ControlServer* server) {
             continue;
         }
         for (const MulticastSocket& m : entries) {
-            size_t slot = static_cast<size_t>(
-                std::find(waitSet.begin(), waitSet.end(), m.socket) - waitSet.begin());
+            size_t slot = static_cast<size_t>(std::find(waitSet.begin(), waitSet.end(), m.socket) -
+                                              waitSet.begin());
             if (slot >= waitSet.size() || !readable[slot]) continue;
             Ipv4Endpoint from;
             int n = ReceiveDatagram(m.socket, buffers->data, kDatagramLimit, &from);

@@ -59,8 +59,8 @@ bool PasswordEquals(const char* given, const char* expected) {
     unsigned char diff = givenLength == expectedLength ? 0 : 1;
     // Always walk the whole given text; compare against the expected one cyclically.
     for (size_t i = 0; i < givenLength; ++i) {
-        unsigned char e = expectedLength ? static_cast<unsigned char>(expected[i % expectedLength])
-                                         : 0;
+        unsigned char e =
+            expectedLength ? static_cast<unsigned char>(expected[i % expectedLength]) : 0;
         diff |= static_cast<unsigned char>(given[i]) ^ e;
     }
     return diff == 0;

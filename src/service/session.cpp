@@ -99,7 +99,7 @@ void AcceptLoop(ControlServer* server) {
     for (;;) {
         while (server->listenSocket == kNoSocket && !server->stopRequested) {
             if (server->OpenListenSocket() == 0) break;
-            SleepMilliseconds(1000);
+            server->SleepUnlessStopped(1000);
         }
         if (server->stopRequested) return;
         SocketHandle listener = server->listenSocket;
@@ -133,7 +133,7 @@ void AcceptLoop(ControlServer* server) {
                 CloseSocket(server->listenSocket.exchange(kNoSocket));
                 errors = 0;
             }
-            SleepMilliseconds(100);
+            server->SleepUnlessStopped(100);
         }
         if (server->stopRequested) break;
     }

@@ -20,8 +20,8 @@ struct HandlerCall {
 // Records every command; doubles as the handler context for the discovery handler.
 class RecordingHandler : public HandlerContext {
 public:
-    static int Handle(const char* clientId, const char* command, const char* parameter,
-                      char* reply, void* owner);
+    static int Handle(const char* clientId, const char* command, const char* parameter, char* reply,
+                      void* owner);
     // Every command "Echo" is answered with its parameter and a line feed.
     std::vector<HandlerCall> Calls();
 

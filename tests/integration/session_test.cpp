@@ -43,11 +43,11 @@ TEST_F(ServiceTest, ConnectionIsClosedWithoutReply) {
         const char* bytes;
         const char* trace;
     } cases[] = {
-        {"Heartbeat:\n", ""},                                     // command before login
-        {"Echo:x\n", ""},                                         // likewise
-        {"no colon here\n", "Invalid Command Partten.\n"},        // not a command
-        {"\n", "Invalid Command Partten.\n"},                     // empty line
-        {"Login:nocomma\n", "Invalid Command Partten 2.\n"},      // login without ","
+        {"Heartbeat:\n", ""},                                 // command before login
+        {"Echo:x\n", ""},                                     // likewise
+        {"no colon here\n", "Invalid Command Partten.\n"},    // not a command
+        {"\n", "Invalid Command Partten.\n"},                 // empty line
+        {"Login:nocomma\n", "Invalid Command Partten 2.\n"},  // login without ","
     };
     for (const Case& c : cases) {
         PhoneClient phone(Port());
