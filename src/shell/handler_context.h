@@ -8,7 +8,11 @@
 #include <mutex>
 #include <string>
 
+#include "presentation/msi_ppt.h"
+#include "presentation/presentation_request.h"
 #include "shell/station_table.h"
+
+class InputInjector;
 
 class HandlerContext {
 public:
@@ -29,6 +33,12 @@ public:
     std::atomic<std::int32_t> HorizontalFactor{50};
     std::atomic<std::int32_t> VerticalFactor{50};
     StationTable stationTable;
+    // Where presentation requests go; null until the worker runs (requests are then lost).
+    std::atomic<PresentationRequestSink*> worker{nullptr};
+    // The presentation facts the worker keeps up to date.
+    msi_ppt ppt;
+    // Pointer and keyboard input; null drops it. Set before the service starts.
+    InputInjector* input = nullptr;
 
 private:
     mutable std::mutex nameLock_;

@@ -1,0 +1,30 @@
+// An input injector that records every event as text, for assertions.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/input.h"
+
+class RecordingInput : public InputInjector {
+public:
+    // Events read "move 10,-5", "wheel -12", "left down", "pos 100,200", "key 0x11 down",
+    // "char U+0061 up", "flush".
+    void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
+                    std::int32_t wheelData) override;
+    void SetCursorPosition(int x, int y) override;
+    void Key(const KeyRecord& key) override;
+    void Flush() override;
+    bool ScreenSize(int* width, int* height) override;
+
+    std::vector<std::string> Events();
+    // Events without the "flush" markers.
+    std::vector<std::string> Input();
+    int screenWidth = 1920, screenHeight = 1080;
+
+private:
+    void Add(std::string event);
+    std::mutex lock_;
+    std::vector<std::string> events_;
+};
