@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/process.h"
+#include "shell/settings_store.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/autostart_posix.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::vector<std::string> g_notices;
+void RecordNotice(const char* text) { g_notices.push_back(text); }
+
+// Every case works on the real default file beside the test program and removes it afterwards.
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetSettingsPathForTesting("");
+        path_ = SettingsFilePath();
+        std::remove(path_.c_str());
+        g_notices.clear();
+        previousNotice_ = SetSettingsNoticeForTesting(&RecordNotice);
+    }
+    void TearDown() override {
+        SetSettingsNoticeForTesting(previousNotice_);
+        SetSettingsPathForTesting("");
+        std::remove(path_.c_str());
+    }
+
+    std::string path_;
+    SettingsNotice previousNotice_ = nullptr;
+};
+
+}  // namespace
+
+TEST(SettingsPath, IsBesideTheExecutable) {
+    std::string exe = ExecutablePath();
+#if defined(_WIN32)
+    EXPECT_EQ(SettingsFilePath(), exe.substr(0, exe.rfind('\\')) + "\\CorvaneServer.ini");
+    EXPECT_EQ(SettingsPathFor("C:\\Corvane\\CorvaneServer.exe"), "C:\\Corvane\\CorvaneServer.ini");
+#else
+    EXPECT_EQ(SettingsFilePath(), exe.substr(0, exe.rfind('/')) + "/CorvaneServer.ini");
+    EXPECT_EQ(SettingsPathFor("/opt/a\\b/server"), "/opt/a\\b/CorvaneServer.ini");  // \ is a name
+#endif
+}
+
+TEST(SettingText, FlagsAreYesExactlyAndNumbersReadLikeAtoi) {
+    EXPECT_TRUE(SettingIsYes("yes"));
+    for (const char* text : {"Yes", "YES", " yes", "yes ", ""}) EXPECT_FALSE(SettingIsYes(text));
+    const std::pair<const char*, int> numbers[] = {{"250", 250},
+                                                   {"abc", 0},
+                                                   {"", 0},
+                                                   {"12abc", 12},
+                                                   {" \t-7", -7},
+                                                   {"- 8", 0},
+                                                   {"99999999999999999999", 2147483647},
+                                                   {"-2147483648", -2147483647 - 1}};
+    for (const auto& [text, value] : numbers) EXPECT_EQ(SettingAsInt(text), value) << text;
+}
+
+TEST_F(SettingsStoreTest, HandWrittenFileReadsLooselyAndKeepsEverythingThroughWrites) {
+    const std::string original =
+        "; CorvaneServer settings\r\n"
+        "[Other]\r\n"
+        "Passwd=not ours\r\n"
+        "; note\r\n"
+        "[corvaneserver]\r\n"
+        "  passwd  =  4711  \r\n"
+        "AUTOSTART=Yes\r\n"
+        "; hand-made comment\r\n"
+        "iVert=\tletters\r\n"
+        "[Later]\r\n"
+        "z=3\r\n";
+    WriteAll(path_, original);
+    EXPECT_EQ(ReadSetting("Passwd"), "4711");
+    EXPECT_FALSE(SettingIsYes(ReadSetting(kAutoStartKey)));  // "Yes" with a capital means off
+    EXPECT_EQ(SettingAsInt(ReadSetting(kVertKey)), 0);
+
+    WriteSetting(kPasswdKey, "secret");
+    WriteSetting(kVertKey, "75");
+    WriteSetting(kHorzKey, "50");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "secret");
+    EXPECT_EQ(ReadSetting(kVertKey), "75");
+    EXPECT_EQ(ReadSetting(kHorzKey), "50");
+    std::string text = ReadAll(path_);
+#if defined(_WIN32)
+    // The system's writer may reflow blanks; other lines must survive in their order.
+    size_t at = 0;
+    for (const char* kept : {"; CorvaneServer settings\r\n[Other]\r\nPasswd=not ours\r\n; note\r\n",
+                             "AUTOSTART=Yes\r\n; hand-made comment\r\n", "[Later]\r\nz=3\r\n"}) {
+        at = text.find(kept, at);
+        ASSERT_NE(at, std::string::npos) << "lost or moved: " << kept << "\nin:\n" << text;
+    }
+#else
+    // Ours changes nothing but the lines concerned, and leaves no temporary file behind.
+    EXPECT_EQ(text,
+              "; CorvaneServer settings\r\n[Other]\r\nPasswd=not ours\r\n; note\r\n"
+              "[corvaneserver]\r\npasswd=secret\r\nAUTOSTART=Yes\r\n; hand-made comment\r\n"
+              "iVert=75\r\niHorz=50\r\n[Later]\r\nz=3\r\n");
+    for (const auto& entry : fs::directory_iterator(fs::path(path_).parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".ini.tmp"), std::string::npos);
+    }
+#endif
+}
+
+TEST_F(SettingsStoreTest, MissingFileReadsEmptyAndLongValuesReadBackCut) {
+    EXPECT_EQ(ReadSetting(kPcNameKey), "");
+    std::string value;
+    for (int i = 0; i < 1500; ++i) value += static_cast<char>('a' + i % 26);
+    WriteSetting(kPcNameKey, value);
+    EXPECT_EQ(ReadSetting(kPcNameKey), value.substr(0, 1023));
+    std::string text = ReadAll(path_);  // the first write made the file
+    EXPECT_EQ(text.find("[CorvaneServer]"), 0u);
+    EXPECT_NE(text.find(value), std::string::npos);  // only the read is limited
+}
+
+TEST_F(SettingsStoreTest, WritesFromTwoThreadsAllLand) {
+    auto writer = [](std::string prefix) {
+        for (int i = 0; i < 40; ++i) WriteSetting(prefix + std::to_string(i), std::to_string(i));
+    };
+    std::thread a(writer, "a"), b(writer, "b");
+    a.join();
+    b.join();
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(ReadSetting("a" + std::to_string(i)), std::to_string(i));
+        EXPECT_EQ(ReadSetting("b" + std::to_string(i)), std::to_string(i));
+    }
+}
+
+TEST_F(SettingsStoreTest, AFileThatCannotBeWrittenLosesWritesSilently) {
+    SetSettingsPathForTesting(path_ + ".missing-folder/CorvaneServer.ini");
+    WriteSetting(kPasswdKey, "lost");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "");
+}
+
+TEST_F(SettingsStoreTest, AutoStartNoticesAreTheFixedChineseTexts) {
+#if defined(_WIN32)
+    auto gbk = [](const char* text) {  // GBK whatever the system's own code page
+        wchar_t wide[64] = {};
+        int n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, text, -1, wide, 64);
+        return std::u16string(reinterpret_cast<const char16_t*>(wide), n > 0 ? n - 1 : 0);
+    };
+    EXPECT_EQ(gbk(kAutoStartOpenFailedText), u"不能打开注册表");
+    EXPECT_EQ(gbk(kAutoStartWriteFailedText), u"不能向注册表写入信息。");
+#else
+    EXPECT_STREQ(kAutoStartOpenFailedText, "不能打开注册表");
+    EXPECT_STREQ(kAutoStartWriteFailedText, "不能向注册表写入信息。");
+#endif
+}
+
+#if defined(_WIN32)
+
+// The Run value's data, type and stored size; false when it is missing.
+static bool QueryRunValue(std::string* data, DWORD* type, DWORD* size) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    char buffer[1024] = {};
+    *size = sizeof buffer - 1;
+    LONG status =
+        RegQueryValueExA(key, "VolaServer", nullptr, type, reinterpret_cast<BYTE*>(buffer), size);
+    RegCloseKey(key);
+    *data = buffer;
+    return status == ERROR_SUCCESS;
+}
+
+TEST_F(SettingsStoreTest, AutoStartOnSetsTheRunValueAndOffDeletesIt) {
+    std::string data;
+    DWORD type = 0, size = 0;
+    EXPECT_TRUE(ApplyAutoStart(true));
+    ASSERT_TRUE(QueryRunValue(&data, &type, &size));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(data, ExecutablePath());  // plain path: no quotes, no arguments
+    EXPECT_EQ(size, data.size() + 1);   // the final zero is stored
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "yes");
+
+    EXPECT_FALSE(ApplyAutoStart(false));
+    EXPECT_FALSE(QueryRunValue(&data, &type, &size));
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "no");
+    EXPECT_FALSE(ApplyAutoStart(false));  // nothing to delete is no failure
+    EXPECT_TRUE(g_notices.empty());
+}
+
+#else
+
+namespace {
+
+// XDG_CONFIG_HOME and HOME point into a fresh folder for the case and are put back afterwards.
+class AutoStartTest : public SettingsStoreTest {
+protected:
+    void SetUp() override {
+        SettingsStoreTest::SetUp();
+        char pattern[] = "/tmp/corvane-autostart-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        for (const char* name : {"XDG_CONFIG_HOME", "HOME"}) {
+            const char* value = getenv(name);
+            saved_.emplace_back(name, value ? value : "");
+        }
+        setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
+        setenv("HOME", (root_ + "/home").c_str(), 1);
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+        }
+        chmod((root_ + "/config/autostart").c_str(), 0700);
+        if (!root_.empty()) fs::remove_all(root_);
+        SettingsStoreTest::TearDown();
+    }
+
+    // The default notice logs; the log echoes to standard output.
+    std::string LoggedBy(bool enabled, bool* state) {
+        SetSettingsNoticeForTesting(nullptr);
+        testing::internal::CaptureStdout();
+        *state = ApplyAutoStart(enabled);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    std::string root_;
+    std::vector<std::pair<std::string, std::string> > saved_;
+};
+
+}  // namespace
+
+TEST(DesktopEntry, ExecQuotesThePathAndEscapesForBothLayers) {
+    EXPECT_EQ(DesktopExecValue("/home/ann/My Apps/server"), "\"/home/ann/My Apps/server\"");
+    // As an argument: \" \` \$ \\ ; then as a string value every backslash doubles again.
+    EXPECT_EQ(DesktopExecValue("/a\"b`c$d\\e"), "\"/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e\"");
+    // Percent signs double (field codes); tabs and line breaks become string escapes.
+    EXPECT_EQ(DesktopExecValue("/x/100%/a\tb\nc"), "\"/x/100%%/a\\tb\\nc\"");
+}
+
+TEST_F(AutoStartTest, OnWritesTheDesktopEntryAndOffRemovesIt) {
+    const std::string entry = root_ + "/config/autostart/VolaServer.desktop";
+    EXPECT_EQ(AutoStartEntryPath(), entry);
+    EXPECT_TRUE(ApplyAutoStart(true));
+    EXPECT_EQ(ReadAll(entry),
+              "[Desktop Entry]\nType=Application\nName=CorvaneServer\n"
+              "Exec=\"" +
+                  ExecutablePath() + "\"\nX-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "yes");
+
+    EXPECT_FALSE(ApplyAutoStart(false));
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "no");
+    EXPECT_FALSE(ApplyAutoStart(false));  // nothing to remove is no failure
+    EXPECT_TRUE(g_notices.empty());
+
+    // Without an absolute XDG_CONFIG_HOME the entry goes under $HOME/.config.
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_TRUE(ApplyAutoStart(true));
+    EXPECT_TRUE(fs::exists(root_ + "/home/.config/autostart/VolaServer.desktop"));
+}
+
+TEST_F(AutoStartTest, AnEntryThatCannotBeWrittenTurnsAutostartOffAndIsLogged) {
+    // A file where the folder should be stops everyone, root included.
+    fs::create_directories(root_ + "/config");
+    WriteAll(root_ + "/config/autostart", "in the way");
+    bool state = true;
+    EXPECT_NE(LoggedBy(true, &state).find("不能向注册表写入信息。\n"), std::string::npos);
+    EXPECT_FALSE(state);
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "no");
+}
+
+TEST_F(AutoStartTest, AReadOnlyFolderTurnsAutostartOff) {
+    fs::create_directories(root_ + "/config/autostart");
+    chmod((root_ + "/config/autostart").c_str(), 0500);
+    if (access((root_ + "/config/autostart").c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user may write into read-only folders";
+    }
+    WriteSetting(kAutoStartKey, "yes");
+    bool state = true;
+    EXPECT_NE(LoggedBy(true, &state).find("不能向注册表写入信息。\n"), std::string::npos);
+    EXPECT_FALSE(state);
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "no");
+}
+
+#endif
