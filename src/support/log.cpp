@@ -67,9 +67,9 @@ int LogInit() {
 int LogPrintf(const char* format, ...) {
     char line[32 * 1024];
     std::tm tm = LocalNow();
-    int prefix = std::snprintf(line, sizeof line, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d  ",
-                               tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                               tm.tm_min, tm.tm_sec);
+    int prefix =
+        std::snprintf(line, sizeof line, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d  ", tm.tm_year + 1900,
+                      tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     if (prefix < 0) prefix = 0;
     va_list args;
     va_start(args, format);

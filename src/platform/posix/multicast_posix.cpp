@@ -1,9 +1,9 @@
+#include <errno.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/socket.h>
 
 #include <ifaddrs.h>
 

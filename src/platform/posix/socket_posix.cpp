@@ -148,8 +148,8 @@ int ReceiveDatagram(SocketHandle s, char* buffer, int length, Ipv4Endpoint* from
     socklen_t len = sizeof sa;
     ssize_t n;
     do {
-        n = recvfrom(Fd(s), buffer, static_cast<size_t>(length), 0, reinterpret_cast<sockaddr*>(&sa),
-                     &len);
+        n = recvfrom(Fd(s), buffer, static_cast<size_t>(length), 0,
+                     reinterpret_cast<sockaddr*>(&sa), &len);
     } while (n < 0 && errno == EINTR);
     if (n >= 0 && from != nullptr) {
         from->address = sa.sin_addr.s_addr;

@@ -1,4 +1,5 @@
 #include <winsock2.h>
+
 #include <iphlpapi.h>
 
 #include <cstring>
@@ -20,7 +21,7 @@ AdapterTableResult ReadAdapterTable(std::vector<AdapterInfo>* adapters) {
         info.description = a->Description;
         info.firstAddress = a->IpAddressList.IpAddress.String;
         unsigned n = a->AddressLength < sizeof info.hardwareAddress ? a->AddressLength
-                                                                     : sizeof info.hardwareAddress;
+                                                                    : sizeof info.hardwareAddress;
         std::memcpy(info.hardwareAddress, a->Address, n);
         info.hardwareAddressLength = n;
         adapters->push_back(info);

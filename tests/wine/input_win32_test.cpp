@@ -1,0 +1,117 @@
+// The Win32 input injector against the real user32 (under Wine in CI).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/input.h"
+
+namespace {
+
+struct Seen {
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<Seen> g_seen;
+
+LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) {
+        g_seen.push_back({message, wParam});
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A focused top-level window that records its keyboard messages.
+class KeyWindow {
+public:
+    KeyWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = RecordKeys;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CorvaneKeyTest";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  50, 50, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        SetForegroundWindow(window_);
+        SetFocus(window_);
+        Pump();
+        g_seen.clear();
+    }
+    ~KeyWindow() { DestroyWindow(window_); }
+    HWND handle() const { return window_; }
+    // Handles what is queued, waiting a little for events still on their way.
+    void Pump() {
+        for (int i = 0; i < 20; ++i) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            Sleep(10);
+        }
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+}  // namespace
+
+TEST(Win32Input, AbsoluteAndRelativePointerMoves) {
+    std::unique_ptr<InputInjector> input = CreateSystemInputInjector();
+    int width = 0, height = 0;
+    ASSERT_TRUE(input->ScreenSize(&width, &height));
+    EXPECT_EQ(width, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(height, GetSystemMetrics(SM_CYSCREEN));
+
+    input->SetCursorPosition(400, 300);
+    POINT p{};
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, 400);
+    EXPECT_EQ(p.y, 300);
+
+    // Relative motion goes through the system's pointer speed, so only its direction is
+    // promised: right and up here, then left and down.
+    input->MouseEvent(kMouseMove, 40, -30, 0);
+    Sleep(50);
+    POINT q{};
+    GetCursorPos(&q);
+    EXPECT_GT(q.x, p.x);
+    EXPECT_LT(q.y, p.y);
+    input->MouseEvent(kMouseMove, -80, 60, 0);
+    Sleep(50);
+    POINT r{};
+    GetCursorPos(&r);
+    EXPECT_LT(r.x, q.x);
+    EXPECT_GT(r.y, q.y);
+}
+
+TEST(Win32Input, KeyRecordsReachTheFocusedWindow) {
+    std::unique_ptr<InputInjector> input = CreateSystemInputInjector();
+    KeyWindow window;
+    ASSERT_EQ(GetFocus(), window.handle());
+    input->Key({kVkHome, 0, false, false});
+    input->Key({kVkHome, 0, false, true});
+    input->Key({0, 0x00E9, true, false});  // é
+    input->Key({0, 0x00E9, true, true});
+    input->Key({0, 0x20AC, true, false});  // €
+    input->Key({0, 0x20AC, true, true});
+    window.Pump();
+    std::vector<std::pair<UINT, WPARAM>> keys, chars;
+    for (const Seen& s : g_seen) {
+        if (s.message == WM_CHAR) {
+            chars.push_back({s.message, s.wParam});
+        } else if (s.wParam == kVkHome) {
+            keys.push_back({s.message, s.wParam});
+        }
+    }
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].first, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(keys[1].first, static_cast<UINT>(WM_KEYUP));
+    ASSERT_EQ(chars.size(), 2u);
+    EXPECT_EQ(chars[0].second, 0x00E9u);
+    EXPECT_EQ(chars[1].second, 0x20ACu);
+}
