@@ -9,7 +9,7 @@ for group in "$@"; do
     case "$group" in
     build) ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
-                    wine wine64 xvfb" ;;
+                    wine wine64 xvfb iproute2" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac

@@ -47,9 +47,10 @@ bool BindMulticastReceiver(SocketHandle s, std::uint32_t iface, std::uint16_t po
     // Only the memberships this socket made itself, not every group joined by the process.
     int off = 0;
     setsockopt(Fd(s), IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off);
-    // Tie the socket to its device so that it sees that interface's datagrams only. Where the
-    // system refuses (old kernels without privileges), the membership still limits group
-    // traffic to this interface and replies still leave through it (SendDatagramFrom).
+    // Tie the socket to its device so that it sees that interface's datagrams only, direct
+    // ones included (all these sockets share the port). Where the system refuses (old kernels
+    // without privileges), the membership still limits group traffic to this interface, but a
+    // direct probe may land in another interface's socket.
     setsockopt(Fd(s), SOL_SOCKET, SO_BINDTODEVICE, name, static_cast<socklen_t>(strlen(name)));
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
