@@ -1,9 +1,20 @@
-// The presentation object: what the rest of the program knows about the running slideshow.
-// The worker thread writes these facts; the command handler reads them (and writes the pen).
+// The presentation object: the one way into the presentation program, and what the rest of the
+// program knows about the running slideshow.
+//
+// The operations run on the presentation worker thread only. The worker writes the slideshow
+// facts; the command handler reads them and writes the pen fields, each a single atomic value.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "presentation/automation.h"
+
+class AutomationHost;
+class InputInjector;
 
 enum SlideshowMode : std::int32_t {
     MODE_ARROW = 1,
@@ -12,8 +23,19 @@ enum SlideshowMode : std::int32_t {
     MODE_BLACK = 4,
 };
 
+enum class NavigateDirection { kNext, kPrevious };
+
+// The class name the presentation program is registered under.
+constexpr const char* kPresentationClass = "Powerpoint.Application";
+
 class msi_ppt {
 public:
+    msi_ppt();
+
+    // Worker thread only.
+    std::shared_ptr<_Application> app;
+    std::atomic<WindowHandle> showWindow{0};
+    // Read by every thread.
     std::atomic<std::int32_t> mode{MODE_ARROW};
     std::atomic<std::int32_t> attached{0};
     std::atomic<std::int32_t> curPos{-1};
@@ -22,4 +44,45 @@ public:
     std::atomic<std::uint32_t> penColor{0xFF0C00};  // 0x00BBGGRR
     std::atomic<std::int32_t> viewWidth{0};
     std::atomic<std::int32_t> viewHeight{0};
+
+    // Set before the worker starts; without a host nothing can be automated.
+    AutomationHost* host = nullptr;
+    InputInjector* input = nullptr;
+    // Pauses the worker (the black-screen click holds the button for 500 ms); tests replace it.
+    std::function<void(int milliseconds)> sleep;
+
+    // Creates or connects to the application; 1 when `app` is usable. Failures are logged and
+    // counted under "office_init_error_count".
+    int InitApplication();
+    // Copies the running slideshow's facts; 1 when a slideshow runs.
+    int RefreshShowInfo();
+    // The active presentation, reconnecting once when the connection was lost; empty on failure.
+    std::shared_ptr<_Presentation> ActivePresentation();
+
+    int Run();
+    int Navigate(NavigateDirection direction);
+    int GotoPage(std::int32_t slide);
+    int SetState(std::int32_t newMode);
+    int Quit();
+    int QuitIfPastEnd();
+
+    // One pen segment: pointer to (x1, y1), then one relative move to (x2, y2). Each parameter
+    // carries x in its low and y in its high 16 bits.
+    void DrawSegment(std::uint32_t from, std::uint32_t to);
+
+private:
+    struct Show {
+        std::shared_ptr<_Presentation> presentation;
+        std::shared_ptr<SlideShowWindow> window;
+        std::shared_ptr<SlideShowView> view;
+    };
+    // The presentation, its slideshow window and view; throws AutomationError when one is
+    // missing.
+    Show Walk();
+    void BlackScreenClick();
 };
+
+// Which presentation programs are registered: "none", "wps", "ms" or "mswps".
+std::string DetectPresentationPrograms(AutomationHost& host);
+// The stored count of failed creations ("count-0xcode"), or empty.
+std::string ReadOfficeInitErrors();

@@ -1,0 +1,187 @@
+#include "presentation/presentation_worker.h"
+
+#include <exception>
+
+#include "platform/automation_host.h"
+#include "platform/input.h"
+#include "presentation/msi_ppt.h"
+#include "support/log.h"
+
+PresentationWorker::PresentationWorker(msi_ppt& ppt, AutomationHost& host, InputInjector& input)
+    : ppt_(ppt), host_(host), input_(input) {}
+
+PresentationWorker::~PresentationWorker() { Stop(); }
+
+void PresentationWorker::Start() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (running_) return;
+    running_ = true;
+    stopping_ = false;
+    thread_ = std::thread(&PresentationWorker::ThreadMain, this);
+}
+
+void PresentationWorker::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!running_) return;
+        stopping_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    thread_.join();
+    std::lock_guard<std::mutex> guard(lock_);
+    running_ = false;
+}
+
+int PresentationWorker::Post(const PresentationRequest& request) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!running_ || stopping_) return kNoWorkerError;
+        queue_.push_back(request);
+    }
+    wake_.notify_one();
+    return 0;
+}
+
+void PresentationWorker::ThreadMain() {
+    for (;;) {
+        try {
+            Loop();
+            return;
+        } catch (...) {
+            // Whatever went wrong in one request must not end the worker: start over.
+            LogPrintf("Do PowerPoint [__except] Exception.\n");
+        }
+    }
+}
+
+void PresentationWorker::Loop() {
+    host_.EnterWorkerThread();
+    penCursorShown_ = false;
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+        bool woken =
+            wake_.wait_for(guard, idleInterval_, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        if (woken) {
+            // Drain everything queued before looking at the clock again.
+            while (!queue_.empty()) {
+                PresentationRequest request = queue_.front();
+                queue_.pop_front();
+                guard.unlock();
+                Handle(request);
+                guard.lock();
+                if (stopping_) return;
+            }
+            continue;
+        }
+        guard.unlock();
+        IdleTick();
+        guard.lock();
+    }
+}
+
+void PresentationWorker::IdleTick() {
+    ppt_.RefreshShowInfo();
+    if (penCursorShown_ && ppt_.attached == 0) {
+        host_.RestoreSystemCursors();
+        penCursorShown_ = false;
+    } else if (!penCursorShown_ && ppt_.attached != 0 && ppt_.mode == MODE_PRE_DRAW) {
+        host_.InstallPenCursor();
+        penCursorShown_ = true;
+    }
+}
+
+void PresentationWorker::PressKey(std::uint16_t virtualKey) {
+    // Down and up: a key left down would repeat and stay held on the presenter's computer.
+    input_.Key({virtualKey, 0, false, false});
+    input_.Key({virtualKey, 0, false, true});
+    input_.Flush();
+}
+
+void PresentationWorker::LeftButton(bool down) {
+    input_.MouseEvent(down ? kMouseLeftDown : kMouseLeftUp, 0, 0, 0);
+    input_.Flush();
+}
+
+void PresentationWorker::ShowPenCursor(bool show) {
+    if (show) {
+        host_.InstallPenCursor();
+    } else {
+        host_.RestoreSystemCursors();
+    }
+    penCursorShown_ = show;
+}
+
+void PresentationWorker::Handle(const PresentationRequest& request) {
+    switch (request.message) {
+        case PR_NEXT_PAGE:
+            if (ppt_.Navigate(NavigateDirection::kNext) == 0) PressKey(kVkRight);
+            break;
+        case PR_PREV_PAGE:
+            if (ppt_.Navigate(NavigateDirection::kPrevious) == 0) PressKey(kVkLeft);
+            break;
+        case PR_EXPLORER:
+            ppt_.Run();
+            ppt_.SetState(MODE_ARROW);
+            ShowPenCursor(false);
+            break;
+        case PR_PRE_DRAW:
+            ShowPenCursor(true);
+            ppt_.Run();
+            ppt_.SetState(MODE_PRE_DRAW);
+            break;
+        case PR_DRAW_DOWN:
+            ppt_.Run();
+            ppt_.SetState(MODE_PEN);
+            LeftButton(true);
+            break;
+        case PR_DRAW_UP:
+            LeftButton(false);
+            ppt_.Run();
+            if (request.lParam == 0) ppt_.SetState(MODE_PRE_DRAW);
+            break;
+        case PR_GOTO_PAGE:
+            ppt_.GotoPage(static_cast<std::int32_t>(request.wParam));
+            break;
+        case PR_CHANGE_STATE:
+            switch (request.wParam) {
+                case 0:
+                    ppt_.Run();
+                    ppt_.SetState(MODE_ARROW);
+                    ShowPenCursor(false);
+                    break;
+                case 1:
+                    ppt_.Run();
+                    ppt_.SetState(MODE_PEN);
+                    break;
+                case 2:
+                    ppt_.Run();
+                    ppt_.SetState(MODE_ARROW);
+                    ShowPenCursor(true);
+                    break;
+                case 3:
+                    ppt_.Run();
+                    ppt_.SetState(MODE_BLACK);
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case PR_DRAW_LINE:
+            ppt_.DrawSegment(request.wParam, request.lParam);
+            break;
+        case PR_CHECK_END:
+            if (ppt_.RefreshShowInfo() == 1) ppt_.QuitIfPastEnd();
+            break;
+        case PR_QUIT:
+            if (ppt_.RefreshShowInfo() == 1) {
+                ppt_.Quit();
+            } else {
+                PressKey(kVkEscape);
+            }
+            break;
+        default:
+            break;  // not a request of ours
+    }
+}

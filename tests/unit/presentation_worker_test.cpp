@@ -1,0 +1,182 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "fakes/fake_presentation.h"
+#include "fakes/recording_input.h"
+#include "presentation/msi_ppt.h"
+#include "presentation/presentation_worker.h"
+#include "shell/settings_store.h"
+
+using namespace std::chrono_literals;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+class WorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settingsPath_ = testing::TempDir() + "worker_settings.ini";
+        SetSettingsPathForTesting(settingsPath_);
+        ppt_.host = &host_;
+        ppt_.input = &input_;
+        ppt_.sleep = [](int) {};
+        worker_.SetIdleInterval(100ms);
+    }
+    void TearDown() override {
+        worker_.Stop();
+        SetSettingsPathForTesting("");
+        std::remove(settingsPath_.c_str());
+    }
+    void WaitFor(const std::function<bool()>& condition) {
+        for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(5ms);
+    }
+
+    std::shared_ptr<FakeShow> show_ = std::make_shared<FakeShow>();
+    FakeHost host_{show_};
+    RecordingInput input_;
+    msi_ppt ppt_;
+    PresentationWorker worker_{ppt_, host_, input_};
+    std::string settingsPath_;
+};
+
+}  // namespace
+
+TEST_F(WorkerTest, FallbackKeysArePressedAndReleased) {
+    show_->installed = false;  // no presentation program at all
+    worker_.Start();
+    testing::internal::CaptureStdout();
+    worker_.Post({PR_NEXT_PAGE, 0, 0});
+    worker_.Post({PR_PREV_PAGE, 0, 0});
+    worker_.Post({PR_QUIT, 0, 0});
+    WaitFor([&] { return input_.Input().size() >= 6; });
+    worker_.Stop();
+    testing::internal::GetCapturedStdout();
+    EXPECT_THAT(input_.Input(), ElementsAre("key 0x27 down", "key 0x27 up", "key 0x25 down",
+                                            "key 0x25 up", "key 0x1B down", "key 0x1B up"));
+    // Each failed creation was counted.
+    EXPECT_EQ(ReadSetting(kOfficeInitErrorCountKey), "4-0x800401f3");
+}
+
+TEST_F(WorkerTest, RequestsFromSeveralThreadsKeepTheirOrder) {
+    show_->running = true;
+    show_->showRunning = true;
+    show_->slideCount = 400;
+    worker_.Start();
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 4; ++t) {
+        posters.emplace_back([this, t] {
+            for (int i = 1; i <= 50; ++i)
+                worker_.Post({PR_GOTO_PAGE, std::uint32_t(t * 100 + i), 0});
+        });
+    }
+    for (auto& p : posters) p.join();
+    WaitFor([&] {
+        auto calls = show_->Calls();
+        return std::count_if(calls.begin(), calls.end(), [](const std::string& c) {
+                   return c.rfind("View.GotoSlide", 0) == 0;
+               }) >= 200;
+    });
+    worker_.Stop();
+    int last[4] = {0, 0, 0, 0}, seen = 0;
+    for (const std::string& call : show_->Calls()) {
+        int slide = 0;
+        if (std::sscanf(call.c_str(), "View.GotoSlide(%d,", &slide) != 1) continue;
+        ++seen;
+        int thread = slide / 100, index = slide % 100;
+        EXPECT_EQ(index, last[thread] + 1) << "thread " << thread;
+        last[thread] = index;
+    }
+    EXPECT_EQ(seen, 200);
+}
+
+TEST_F(WorkerTest, IdleRefreshWaitsForAQuietInterval) {
+    show_->running = true;
+    show_->showRunning = true;
+    show_->position = 4;
+    worker_.Start();
+    // A burst of requests closer together than the idle interval: no refresh in between.
+    for (int i = 0; i < 10; ++i) {
+        worker_.Post({PR_DRAW_LINE, 0, 0});
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(host_.runningLookups, 0);
+    EXPECT_EQ(ppt_.curPos, -1);
+    WaitFor([&] { return ppt_.curPos == 4; });
+    EXPECT_EQ(ppt_.curPos, 4);
+    EXPECT_EQ(ppt_.slideCount, 10);
+    EXPECT_GE(host_.runningLookups, 1);
+}
+
+TEST_F(WorkerTest, PenCursorFollowsTheShow) {
+    show_->running = true;
+    worker_.Start();
+    // Pre-draw without a show starts one and shows the pen cursor.
+    worker_.Post({PR_PRE_DRAW, 0, 0});
+    WaitFor([&] { return ppt_.mode == MODE_PRE_DRAW; });
+    EXPECT_TRUE(host_.penCursorInstalled);
+    // The show ends outside our control: the next idle tick restores the cursors.
+    show_->showRunning = false;
+    WaitFor([&] { return !host_.penCursorInstalled; });
+    EXPECT_FALSE(host_.penCursorInstalled);
+    // A show in pre-draw mode again: the pen cursor comes back by itself.
+    show_->showRunning = true;
+    WaitFor([&] { return host_.penCursorInstalled.load(); });
+    EXPECT_TRUE(host_.penCursorInstalled);
+
+    // Change-state 2: arrow in the show, pen cursor kept while the show runs.
+    worker_.Post({PR_CHANGE_STATE, 0, 0});
+    WaitFor([&] { return !host_.penCursorInstalled; });
+    worker_.Post({PR_CHANGE_STATE, 2, 0});
+    WaitFor([&] { return host_.penCursorInstalled.load(); });
+    EXPECT_EQ(ppt_.mode, MODE_ARROW);
+    std::this_thread::sleep_for(300ms);  // several idle ticks
+    EXPECT_TRUE(host_.penCursorInstalled);
+    show_->showRunning = false;
+    WaitFor([&] { return !host_.penCursorInstalled; });
+    EXPECT_FALSE(host_.penCursorInstalled);
+}
+
+TEST_F(WorkerTest, DrawingRequestsPressAndReleaseTheButton) {
+    show_->running = true;
+    show_->showRunning = true;
+    worker_.Start();
+    worker_.Post({PR_DRAW_DOWN, 0, 1});
+    worker_.Post({PR_DRAW_LINE, MakeLong(10, 20), MakeLong(15, 25)});
+    worker_.Post({PR_DRAW_UP, 0, 1});
+    WaitFor([&] { return input_.Input().size() >= 4; });
+    EXPECT_THAT(input_.Input(), ElementsAre("left down", "pos 10,20", "move 5,5", "left up"));
+    EXPECT_EQ(ppt_.mode, MODE_PEN);         // the end of drawing keeps the pen
+    worker_.Post({PR_CHANGE_STATE, 5, 0});  // no such state: nothing happens
+    worker_.Post({PR_CHANGE_STATE, 3, 0});
+    WaitFor([&] { return ppt_.mode == MODE_BLACK; });
+    EXPECT_EQ(show_->viewState, 3);
+}
+
+TEST_F(WorkerTest, AFaultInARequestIsLoggedAndTheNextOneServed) {
+    show_->running = true;
+    show_->showRunning = true;
+    host_.throwOnInstallCursor = 1;
+    worker_.Start();
+    testing::internal::CaptureStdout();
+    worker_.Post({PR_PRE_DRAW, 0, 0});
+    worker_.Post({PR_GOTO_PAGE, 6, 0});
+    WaitFor([&] { return show_->position == 6; });
+    worker_.Stop();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_THAT(out, HasSubstr("  Do PowerPoint [__except] Exception.\n"));
+    EXPECT_EQ(show_->position, 6);
+}
+
+TEST_F(WorkerTest, PostingFailsWithoutARunningWorker) {
+    EXPECT_EQ(worker_.Post({PR_NEXT_PAGE, 0, 0}), kNoWorkerError);
+    worker_.Start();
+    EXPECT_EQ(worker_.Post({PR_DRAW_LINE, 0, 0}), 0);
+    worker_.Stop();
+    EXPECT_EQ(worker_.Post({PR_NEXT_PAGE, 0, 0}), kNoWorkerError);
+}
