@@ -47,6 +47,8 @@ void PresentationWorker::ThreadMain() {
     for (;;) {
         try {
             Loop();
+            // Automation references belong to this thread: let them go here.
+            ppt_.app.reset();
             return;
         } catch (...) {
             // Whatever went wrong in one request must not end the worker: start over.

@@ -8,3 +8,9 @@ std::string ExecutablePath() {
     if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return std::string();
     return std::string(path, static_cast<size_t>(length));
 }
+
+std::string HostComputerName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return std::string();
+    return name;
+}

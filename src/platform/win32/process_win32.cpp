@@ -8,3 +8,10 @@ std::string ExecutablePath() {
     if (length == 0 || length >= sizeof path) return std::string();
     return std::string(path, length);
 }
+
+std::string HostComputerName() {
+    char name[260] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return std::string();
+    return std::string(name, size);
+}

@@ -1,0 +1,159 @@
+#include "shell/application.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "commands/dispatcher.h"
+#include "platform/adapters.h"
+#include "platform/automation_host.h"
+#include "platform/input.h"
+#include "platform/process.h"
+#include "platform/version.h"
+#include "presentation/presentation_worker.h"
+#include "shell/settings_store.h"
+#include "support/log.h"
+
+CorvaneApplication::CorvaneApplication(std::unique_ptr<InputInjector> input,
+                                       std::unique_ptr<AutomationHost> automation)
+    : input_(std::move(input)), automation_(std::move(automation)) {
+    HandlerContext::input = input_.get();
+    ppt.host = automation_.get();
+    ppt.input = input_.get();
+    worker_ = std::make_unique<PresentationWorker>(ppt, *automation_, *input_);
+}
+
+CorvaneApplication::~CorvaneApplication() { Shutdown(); }
+
+std::string FirstHardwareAddress() {
+    std::vector<AdapterInfo> adapters;
+    ReadAdapterTable(&adapters);
+    for (const AdapterInfo& a : adapters) {
+        if (a.hardwareAddressLength < 6) continue;
+        if (std::all_of(a.hardwareAddress, a.hardwareAddress + 6,
+                        [](unsigned char b) { return b == 0; })) {
+            continue;
+        }
+        return FormatHardwareAddress(a.hardwareAddress);
+    }
+    const unsigned char none[6] = {0, 0, 0, 0, 0, 0};
+    return FormatHardwareAddress(none);
+}
+
+std::string CorvaneApplication::VersionLine(const char* label) {
+    std::uint16_t parts[4];
+    if (!ReadProductVersion(parts)) {
+        LogPrintf("Get File Version Error.\n ");
+        return std::string();
+    }
+    char line[128];
+    std::snprintf(line, sizeof line, "%s:  %d.%d", label, parts[2], parts[3]);
+    return line;
+}
+
+void CorvaneApplication::Initialize() {
+    initialized_ = true;
+    if (ReadSetting(kShowMainKey).empty()) WriteSetting(kShowMainKey, "yes");
+    ShowFlag = 0;
+    LogInit();
+    HardwareAddressText = FirstHardwareAddress();
+
+    std::string password = ReadSetting(kPasswdKey);
+    if (password.empty()) {
+        password = kDefaultPassword;
+        WriteSetting(kPasswdKey, password);
+    }
+    {
+        std::lock_guard<std::mutex> guard(passwordLock_);
+        password_ = password;
+    }
+
+    worker_->Start();
+    worker = worker_.get();
+
+    std::string name = ReadSetting(kPcNameKey);
+    if (name.empty()) {
+        name = HostComputerName();
+        WriteSetting(kPcNameKey, name);
+    }
+    SetComputerName(name);
+
+    std::string horizontal = ReadSetting(kVertKey);
+    std::string vertical = ReadSetting(kHorzKey);
+    SetFactors(horizontal.empty() ? 50 : SettingAsInt(horizontal),
+               vertical.empty() ? 50 : SettingAsInt(vertical));
+    std::string autoStart = ReadSetting(kAutoStartKey);
+    ChangeAutoStart(autoStart.empty() || SettingIsYes(autoStart));
+
+    StartService();
+    LogPrintf("CorvaneServer %s\n", VersionLine().c_str());
+}
+
+int CorvaneApplication::StartService() {
+    StopService();
+    std::string password = Password();
+    ServerConfig config;
+    config.tcpBindAddress = bindAddress;
+    config.tcpPort = tcpPortSetting;
+    config.udpBindAddress = bindAddress;
+    config.udpPort = udpPortSetting;
+    config.commandHandler = DispatchCommand;
+    config.discoveryHandler = AnswerDiscoveryProbe;
+    config.owner = static_cast<HandlerContext*>(this);
+    config.password = password.c_str();
+    config.options = serviceOptions;
+    tcpPort = tcpPortSetting;
+    service_ = CreateControlServer(config);
+    // With port 0 (tests) phones are told the port actually bound.
+    if (service_ && tcpPortSetting == 0) tcpPort = service_->ListenPort();
+    return service_ ? 0 : -1;
+}
+
+void CorvaneApplication::StopService() {
+    if (!service_) return;
+    service_->Stop();
+    service_.reset();
+}
+
+bool CorvaneApplication::ServiceRunning() const { return service_ != nullptr; }
+
+void CorvaneApplication::ChangeComputerName(const std::string& name) {
+    SetComputerName(name);
+    WriteSetting(kPcNameKey, name);
+}
+
+void CorvaneApplication::ChangePassword(const std::string& password) {
+    {
+        std::lock_guard<std::mutex> guard(passwordLock_);
+        password_ = password;
+    }
+    if (service_) service_->SetPassword(password);
+    WriteSetting(kPasswdKey, password);
+}
+
+std::string CorvaneApplication::Password() const {
+    std::lock_guard<std::mutex> guard(passwordLock_);
+    return password_;
+}
+
+void CorvaneApplication::SetFactors(int horizontal, int vertical) {
+    HorizontalFactor = std::clamp(horizontal, 0, 100);
+    VerticalFactor = std::clamp(vertical, 0, 100);
+}
+
+bool CorvaneApplication::ChangeAutoStart(bool enabled) { return ApplyAutoStart(enabled); }
+
+void CorvaneApplication::Shutdown() {
+    if (!initialized_ || shutDown_) return;
+    shutDown_ = true;
+    StopService();
+    // The worker must not touch the presentation object once this object goes.
+    worker = nullptr;
+    worker_->Stop();
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(HorizontalFactor));
+    WriteSetting(kVertKey, text);
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(VerticalFactor));
+    WriteSetting(kHorzKey, text);
+    WriteSetting(kShowMainKey, ShowFlag == 1 ? "yes" : "no");
+    automation_->RestoreSystemCursors();
+}

@@ -1,0 +1,69 @@
+// The program's owner object: starts and stops everything in order and holds what the
+// service's handlers share. The Windows main window and the Linux program both build on it;
+// the window-less parts of the settings pages live here too.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "service/control_server.h"
+#include "shell/handler_context.h"
+
+class AutomationHost;
+class InputInjector;
+class PresentationWorker;
+
+class CorvaneApplication : public HandlerContext {
+public:
+    CorvaneApplication(std::unique_ptr<InputInjector> input,
+                       std::unique_ptr<AutomationHost> automation);
+    ~CorvaneApplication() override;
+
+    // Start-up, in order: settings defaults, log, hardware address, password, presentation
+    // worker, computer name, pointer factors, autostart, service, version line. Main thread.
+    void Initialize();
+    // Orderly end: service, worker, the settings written at exit, system cursors. Main thread.
+    void Shutdown();
+
+    // (Re)creates the service with the current password; 0 when it runs, -1 otherwise.
+    int StartService();
+    void StopService();
+    bool ServiceRunning() const;
+
+    // The settings the user edits. Each change is stored at once; a new password applies to
+    // the next login of a running service. Main thread.
+    void ChangeComputerName(const std::string& name);
+    void ChangePassword(const std::string& password);
+    std::string Password() const;
+    // Sets the factors as the sliders would (clamped to 0..100); stored at exit.
+    void SetFactors(int horizontal, int vertical);
+    // Applies and stores the autostart choice; returns the state in force.
+    bool ChangeAutoStart(bool enabled);
+
+    // Whether the main window may be shown (recorded as "ShowMain" at exit).
+    int ShowFlag = 0;
+    // The about page's version line: "Version:  1.52".
+    static std::string VersionLine(const char* label = "Version");
+    // Ports: the real program always uses 33589; tests may choose others (0 = any free one).
+    int tcpPortSetting = 33589;
+    int udpPortSetting = 33589;
+    const char* bindAddress = "0.0.0.0";
+    const ServerOptions* serviceOptions = nullptr;
+
+    AutomationHost& automation() { return *automation_; }
+
+private:
+    std::unique_ptr<InputInjector> input_;
+    std::unique_ptr<AutomationHost> automation_;
+    std::unique_ptr<PresentationWorker> worker_;
+    std::shared_ptr<ControlServer> service_;
+    mutable std::mutex passwordLock_;
+    std::string password_;
+    bool initialized_ = false;
+    bool shutDown_ = false;
+};
+
+// The hardware address phones see: the first adapter with a non-zero six-byte address, or
+// 00-00-00-00-00-00 when there is none.
+std::string FirstHardwareAddress();
