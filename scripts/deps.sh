@@ -1,15 +1,17 @@
 #!/bin/sh
 # Installs the Debian packages a step needs, only when some are missing:
 #   scripts/deps.sh build        native build of the program
-#   scripts/deps.sh test         both targets, their tests and the display they use
+#   scripts/deps.sh test         both targets, their tests and the display they use (libnotify4
+#                                lets the login-notice tests go through the library; the
+#                                program itself runs without it)
 # Needs root (or sudo) only when something is missing.
 set -eu
 packages="cmake ninja-build g++ make"
 for group in "$@"; do
     case "$group" in
-    build) ;;
+    build) packages="$packages libx11-dev libxtst-dev" ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
-                    wine wine64 xvfb iproute2" ;;
+                    wine wine64 xvfb iproute2 libnotify4" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac

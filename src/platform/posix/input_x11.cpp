@@ -1,0 +1,450 @@
+// Input injection on X11 through the XTest extension.
+#include "platform/posix/input_x11.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/x11_keymap.h"
+#include "support/log.h"
+
+namespace {
+
+// Xlib's error handlers are process-wide, and its defaults end the process. Ours keep the
+// injectors' connections alive and pass every other connection's errors on unchanged.
+std::mutex g_displaysLock;
+std::vector<Display*> g_displays;  // connections owned by injectors
+std::atomic<XIOErrorHandler> g_previousIoHandler{nullptr};
+std::atomic<XErrorHandler> g_previousErrorHandler{nullptr};
+
+bool IsInjectorDisplay(Display* display) {
+    std::lock_guard<std::mutex> guard(g_displaysLock);
+    return std::find(g_displays.begin(), g_displays.end(), display) != g_displays.end();
+}
+
+void AddInjectorDisplay(Display* display) {
+    std::lock_guard<std::mutex> guard(g_displaysLock);
+    g_displays.push_back(display);
+}
+
+void RemoveInjectorDisplay(Display* display) {
+    std::lock_guard<std::mutex> guard(g_displaysLock);
+    auto it = std::find(g_displays.begin(), g_displays.end(), display);
+    if (it != g_displays.end()) g_displays.erase(it);
+}
+
+// Returning lets Xlib go on to the connection's exit handler (X11Injector::OnLost).
+int OnIoError(Display* display) {
+    if (IsInjectorDisplay(display)) return 0;
+    XIOErrorHandler previous = g_previousIoHandler.load();
+    return previous ? previous(display) : 0;
+}
+
+int OnXError(Display* display, XErrorEvent* error) {
+    if (IsInjectorDisplay(display)) {
+        LogPrintf("X error %d on request %d.%d while injecting input.\n", error->error_code,
+                  error->request_code, error->minor_code);
+        return 0;
+    }
+    XErrorHandler previous = g_previousErrorHandler.load();
+    return previous ? previous(display, error) : 0;
+}
+
+void InstallProcessHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Xlib writes to a server that may have gone; that must not end the process.
+        signal(SIGPIPE, SIG_IGN);
+        g_previousIoHandler = XSetIOErrorHandler(OnIoError);
+        g_previousErrorHandler = XSetErrorHandler(OnXError);
+    });
+}
+
+// XTest carries coordinates as 16-bit values; clamping keeps a huge motion in its direction.
+int Clamp16(std::int32_t value) {
+    return std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
+                                    std::numeric_limits<std::int16_t>::max());
+}
+
+// Any thread may call any method; one mutex covers every use of the connection, which Xlib's
+// own locking alone would not make safe for sequences of calls (keymap lookups, binding, press).
+class X11Injector final : public InputInjector {
+public:
+    explicit X11Injector(const X11InputOptions& options);
+    ~X11Injector() override;
+
+    void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
+                    std::int32_t wheelData) override;
+    void SetCursorPosition(int x, int y) override;
+    void Key(const KeyRecord& key) override;
+    void Flush() override;
+    bool ScreenSize(int* width, int* height) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    static void OnLost(Display* display, void* self);
+    // All of these run under lock_.
+    bool Ready();
+    bool Connect();
+    void CheckLost();
+    void ReportLoss();
+    void ReadEvents(int mode);
+    void Button(unsigned button, bool down);
+    void TypeUnit(std::uint16_t unit, bool up);
+    void PressKeysym(KeySym sym);
+    void ReleaseKeysym(KeySym sym);
+    // The thread that puts spare keycodes back once they have been idle for restoreDelay.
+    void RestoreLoop();
+
+    const X11InputOptions options_;
+    std::mutex lock_;  // every use of display_ and of the state below
+    std::condition_variable restoreWake_;
+    Display* display_ = nullptr;
+    bool lost_ = false;      // set by Xlib, inside one of our calls, when the server went away
+    bool reported_ = false;  // the loss of the display has been logged
+    bool stopping_ = false;
+    Clock::time_point nextAttempt_{};
+    WheelAccumulator wheel_;
+    X11Keymap keymap_;
+    std::uint16_t highSurrogate_ = 0;  // first half of a pair, until its second half comes down
+    std::uint32_t pairDown_ = 0;       // the code point a pair pressed, until it comes up
+    std::thread restorer_;
+};
+
+X11Injector::X11Injector(const X11InputOptions& options) : options_(options) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        Connect();
+    }
+    restorer_ = std::thread(&X11Injector::RestoreLoop, this);
+}
+
+X11Injector::~X11Injector() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    restoreWake_.notify_all();
+    restorer_.join();
+    std::lock_guard<std::mutex> guard(lock_);
+    if (display_ == nullptr) return;
+    if (!lost_) {
+        // Nothing stays held down or bound after us.
+        for (KeyCode code : keymap_.TakeHeld())
+            XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        keymap_.RestoreIdle(display_, Clock::time_point::max());
+    }
+    XCloseDisplay(display_);
+    RemoveInjectorDisplay(display_);
+    display_ = nullptr;
+}
+
+void X11Injector::OnLost(Display* /*display*/, void* self) {
+    static_cast<X11Injector*>(self)->lost_ = true;
+}
+
+bool X11Injector::Ready() {
+    if (display_ != nullptr) {
+        if (!lost_) return true;
+        CheckLost();
+    }
+    if (Clock::now() < nextAttempt_) return false;
+    return Connect();
+}
+
+bool X11Injector::Connect() {
+    InstallProcessHandlers();
+    nextAttempt_ = Clock::now() + options_.retryInterval;
+    Display* display = XOpenDisplay(options_.display.empty() ? nullptr : options_.display.c_str());
+    if (display == nullptr) {
+        ReportLoss();
+        return false;
+    }
+    AddInjectorDisplay(display);
+    XSetIOErrorExitHandler(display, &X11Injector::OnLost, this);
+    display_ = display;
+    lost_ = false;
+
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        if (!lost_ && !reported_) {
+            LogPrintf(
+                "X display %s has no XTEST extension: pointer and keyboard input is dropped.\n",
+                DisplayString(display));
+            reported_ = true;
+        }
+        XCloseDisplay(display);
+        RemoveInjectorDisplay(display);
+        display_ = nullptr;
+        lost_ = false;
+        ReportLoss();
+        return false;
+    }
+    // Our events still count while another client grabs the server.
+    XTestGrabControl(display, True);
+    int xkbEventBase = -1;
+    int opcode = 0, xkbEvent = 0, xkbError = 0;
+    int xkbMajor = XkbMajorVersion, xkbMinor = XkbMinorVersion;
+    if (XkbQueryExtension(display, &opcode, &xkbEvent, &xkbError, &xkbMajor, &xkbMinor)) {
+        // Without these Xlib tells an XKB client nothing when the keyboard map changes.
+        const unsigned mask = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(display, XkbUseCoreKbd, mask, mask);
+        xkbEventBase = xkbEvent;
+    }
+    keymap_.Reset(xkbEventBase, options_.spareKeycodeLimit);
+    wheel_.Reset();
+    highSurrogate_ = 0;
+    pairDown_ = 0;
+    if (lost_) {
+        CheckLost();
+        return false;
+    }
+    if (reported_) {
+        LogPrintf("X display %s: pointer and keyboard input works again.\n",
+                  DisplayString(display));
+        reported_ = false;
+    }
+    return true;
+}
+
+// After Xlib reported the connection broken: close it, forget its state, log the loss once.
+void X11Injector::CheckLost() {
+    if (display_ == nullptr || !lost_) return;
+    XCloseDisplay(display_);
+    RemoveInjectorDisplay(display_);
+    display_ = nullptr;
+    lost_ = false;
+    keymap_.Reset(-1, options_.spareKeycodeLimit);
+    wheel_.Reset();
+    highSurrogate_ = 0;
+    pairDown_ = 0;
+    nextAttempt_ = Clock::now() + options_.retryInterval;
+    ReportLoss();
+}
+
+void X11Injector::ReportLoss() {
+    if (reported_) return;
+    LogPrintf("No X display: pointer and keyboard input is dropped.\n");
+    reported_ = true;
+}
+
+// Takes in the events queued for us (we select only keyboard map changes). Never blocks.
+void X11Injector::ReadEvents(int mode) {
+    int count = XEventsQueued(display_, mode);
+    while (count-- > 0 && !lost_) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        keymap_.OnEvent(event);
+    }
+}
+
+void X11Injector::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
+                             std::int32_t wheelData) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return;
+    if (flags & kMouseMove) {
+        XTestFakeRelativeMotionEvent(display_, Clamp16(dx), Clamp16(dy), CurrentTime);
+    }
+    if (flags & kMouseLeftDown) Button(1, true);
+    if (flags & kMouseLeftUp) Button(1, false);
+    if (flags & kMouseRightDown) Button(3, true);
+    if (flags & kMouseRightUp) Button(3, false);
+    if (flags & kMouseMiddleDown) Button(2, true);
+    if (flags & kMouseMiddleUp) Button(2, false);
+    if (flags & kMouseWheel) {
+        int notches = wheel_.Add(wheelData);
+        unsigned button = notches > 0 ? 4 : 5;  // 4 scrolls up (away), 5 down (towards the user)
+        for (int i = 0; i < std::abs(notches) && !lost_; ++i) {
+            Button(button, true);
+            Button(button, false);
+        }
+    }
+    CheckLost();
+}
+
+void X11Injector::Button(unsigned button, bool down) {
+    if (!lost_) XTestFakeButtonEvent(display_, button, down ? True : False, CurrentTime);
+}
+
+void X11Injector::SetCursorPosition(int x, int y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return;
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), Clamp16(x), Clamp16(y), CurrentTime);
+    CheckLost();
+}
+
+void X11Injector::Key(const KeyRecord& key) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return;
+    // A keyboard map change announced since the last call must count before the lookup.
+    ReadEvents(QueuedAfterReading);
+    if (!lost_) {
+        if (key.unicode) {
+            TypeUnit(key.unit, key.up);
+        } else if (KeySym sym = KeysymForVirtualKey(key.virtualKey)) {
+            key.up ? ReleaseKeysym(sym) : PressKeysym(sym);
+        }
+    }
+    CheckLost();
+}
+
+// Each unit comes down, then up. A surrogate pair types one character: it goes down with the
+// second half's down and up with the second half's up; a half without its partner types nothing.
+void X11Injector::TypeUnit(std::uint16_t unit, bool up) {
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        if (!up) highSurrogate_ = unit;
+        return;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        if (!up) {
+            if (highSurrogate_ == 0) return;
+            pairDown_ = 0x10000 + ((static_cast<std::uint32_t>(highSurrogate_) - 0xD800) << 10) +
+                        (unit - 0xDC00u);
+            highSurrogate_ = 0;
+            if (KeySym sym = KeysymForCodePoint(pairDown_)) PressKeysym(sym);
+        } else if (pairDown_ != 0) {
+            if (KeySym sym = KeysymForCodePoint(pairDown_)) ReleaseKeysym(sym);
+            pairDown_ = 0;
+        }
+        return;
+    }
+    highSurrogate_ = 0;
+    if (KeySym sym = KeysymForCodePoint(unit)) up ? ReleaseKeysym(sym) : PressKeysym(sym);
+}
+
+void X11Injector::PressKeysym(KeySym sym) {
+    KeyCode code = keymap_.Press(display_, sym);
+    if (code != 0 && !lost_) XTestFakeKeyEvent(display_, code, True, CurrentTime);
+}
+
+void X11Injector::ReleaseKeysym(KeySym sym) {
+    KeyCode code = keymap_.Release(display_, sym, Clock::now());
+    if (code != 0 && !lost_) XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    if (keymap_.HasBindings()) restoreWake_.notify_one();
+}
+
+void X11Injector::Flush() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (display_ == nullptr) return;
+    if (!lost_) ReadEvents(QueuedAfterFlush);  // sends the command's events, reads what came in
+    CheckLost();
+}
+
+// Asks the server: the root window follows resolution changes, the connection's setup data does
+// not.
+bool X11Injector::ScreenSize(int* width, int* height) {
+    *width = 0;
+    *height = 0;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return false;
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    Status ok =
+        XGetGeometry(display_, DefaultRootWindow(display_), &root, &x, &y, &w, &h, &border, &depth);
+    if (lost_ || !ok) {
+        CheckLost();
+        return false;
+    }
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
+}
+
+void X11Injector::RestoreLoop() {
+    std::unique_lock<std::mutex> lock(lock_);
+    Clock::time_point due = Clock::time_point::max();
+    while (!stopping_) {
+        if (due == Clock::time_point::max()) {
+            restoreWake_.wait(lock);
+        } else {
+            restoreWake_.wait_until(lock, due);
+        }
+        if (stopping_) break;
+        due = Clock::time_point::max();
+        if (display_ == nullptr || lost_) continue;
+        Clock::time_point next =
+            keymap_.RestoreIdle(display_, Clock::now() - options_.restoreDelay);
+        ReadEvents(QueuedAfterFlush);
+        CheckLost();
+        if (next != Clock::time_point::max()) due = next + options_.restoreDelay;
+    }
+}
+
+}  // namespace
+
+int WheelAccumulator::Add(std::int32_t wheelData) {
+    if (wheelData == 0) return 0;
+    if ((wheelData > 0 && remainder_ < 0) || (wheelData < 0 && remainder_ > 0)) remainder_ = 0;
+    remainder_ += wheelData;
+    std::int64_t notches = remainder_ / kWheelDelta;
+    remainder_ -= notches * kWheelDelta;
+    return static_cast<int>(std::clamp<std::int64_t>(notches, -kMaxNotches, kMaxNotches));
+}
+
+std::uint32_t KeysymForCodePoint(std::uint32_t codePoint) {
+    switch (codePoint) {
+        case 0x08:
+            return XK_BackSpace;
+        case 0x09:
+            return XK_Tab;
+        case 0x0A:
+        case 0x0D:
+            return XK_Return;
+        case 0x1B:
+            return XK_Escape;
+        default:
+            break;
+    }
+    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0)) return 0;
+    if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) return 0;
+    if (codePoint <= 0xFF) return codePoint;  // Latin-1 keysyms are the code points
+    return 0x01000000u | codePoint;
+}
+
+std::uint32_t KeysymForVirtualKey(std::uint16_t virtualKey) {
+    static constexpr struct {
+        std::uint16_t virtualKey;
+        std::uint32_t keysym;
+    } kKeys[] = {
+        {kVkControl, XK_Control_L},
+        {kVkShift, XK_Shift_L},
+        {kVkMenu, XK_Alt_L},
+        {kVkReturn, XK_Return},
+        {kVkTab, XK_Tab},
+        {kVkBack, XK_BackSpace},
+        {kVkEscape, XK_Escape},
+        {kVkPrior, XK_Prior},
+        {kVkNext, XK_Next},
+        {kVkHome, XK_Home},
+        {kVkEnd, XK_End},
+        {kVkLeft, XK_Left},
+        {kVkUp, XK_Up},
+        {kVkRight, XK_Right},
+        {kVkDown, XK_Down},
+    };
+    for (const auto& key : kKeys) {
+        if (key.virtualKey == virtualKey) return key.keysym;
+    }
+    return 0;
+}
+
+std::unique_ptr<InputInjector> CreateX11InputInjector(const X11InputOptions& options) {
+    return std::make_unique<X11Injector>(options);
+}
+
+std::unique_ptr<InputInjector> CreateSystemInputInjector() {
+    return CreateX11InputInjector(X11InputOptions{});
+}
