@@ -1,0 +1,58 @@
+#include "platform/notice_thread.h"
+
+#include <chrono>
+#include <cstdio>
+
+NoticeThread::NoticeThread(Deliver deliver) : deliver_(std::move(deliver)) {
+    thread_ = std::thread([this] { Run(); });
+}
+
+NoticeThread::~NoticeThread() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void NoticeThread::Post(const std::string& title, const std::string& body) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        title_ = title;
+        body_ = body;
+        waiting_ = true;
+    }
+    wake_.notify_one();
+}
+
+bool NoticeThread::WaitIdle(int timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock_);
+    return idleNow_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                             [this] { return !waiting_ && !delivering_; });
+}
+
+void NoticeThread::Run() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        wake_.wait(hold, [this] { return stop_ || waiting_; });
+        if (stop_) break;
+        std::string title = std::move(title_);
+        std::string body = std::move(body_);
+        waiting_ = false;
+        delivering_ = true;
+        hold.unlock();
+        deliver_(title, body);
+        hold.lock();
+        delivering_ = false;
+        if (!waiting_) idleNow_.notify_all();
+    }
+    // Nobody waits for a notice that will never come.
+    waiting_ = false;
+    idleNow_.notify_all();
+}
+
+void PrintConnectionNotice(const std::string& title, const std::string& body) {
+    std::printf("Connected: %s %s\n", title.c_str(), body.c_str());
+    std::fflush(stdout);
+}
