@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "netinfo/local_addresses.h"
 #include "platform/automation_host.h"
 #include "platform/input.h"
+#include "platform/notifier.h"
 #include "platform/single_instance.h"
 #include "platform/socket.h"
 #include "shell/application.h"
@@ -19,12 +21,25 @@ namespace {
 
 class LinuxProgram : public CorvaneApplication {
 public:
-    LinuxProgram() : CorvaneApplication(CreateSystemInputInjector(), CreateSystemAutomationHost()) {}
+    LinuxProgram()
+        : CorvaneApplication(CreateSystemInputInjector(), CreateSystemAutomationHost()),
+          notifier_(CreateConnectionNotifier()) {}
 
+    // Connection threads; the notifier hands the notice to a thread of its own.
     void ShowConnectionPopup(const char* text) override {
-        TracePrintf("%s 已经连上来了\n", text);
+        notifier_->Show(text, kConnectedNoticeBody);
     }
+
+private:
+    std::unique_ptr<ConnectionNotifier> notifier_;
 };
+
+// What the settings page would show as "IP Address"; printed when it changes.
+std::string AddressText() {
+    LocalAddressList list;
+    EnumerateLocalAddresses(&list);
+    return SummarizeAddresses(list).text;
+}
 
 // Waits up to `seconds` for SIGINT or SIGTERM (blocked in every thread); true when one came.
 bool WaitForStopSignal(const sigset_t& signals, int seconds) {
@@ -59,7 +74,12 @@ int main() {
     if (!program->ServiceRunning()) {
         TracePrintf("The remote-control service is not running (Disconnected); see the log.\n");
     }
+    std::string address = AddressText();
+    TracePrintf("IP Address: %s\n", address.c_str());
     while (!WaitForStopSignal(signals, 5)) {
+        std::string now = AddressText();
+        if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
+        address = now;
     }
     program->Shutdown();
     program.reset();

@@ -87,8 +87,10 @@ TEST_F(ProgramTest, FirstStartWritesDefaultsServesPhonesAndStopsOnSigterm) {
         ASSERT_TRUE(phone.SendLine("Heartbeat:"));
         EXPECT_EQ(phone.ReadLine(), "Heartbeat:\n");
     });
-    // The login notice (no desktop here: a line on standard output).
-    EXPECT_TRUE(program.WaitForOutput("Test Phone")) << program.Output();
+    // The login notice (no desktop here: a line on standard output), and the address line of a
+    // namespace that has nothing but its loopback.
+    EXPECT_TRUE(program.WaitForOutput("Connected: Test Phone 已经连上来了\n")) << program.Output();
+    EXPECT_NE(program.Output().find("IP Address: No Local IP\n"), std::string::npos);
 
     StopAndCheckExit(program);
     ini = Ini(program);
