@@ -48,6 +48,10 @@ TEST_F(ProgramInputTest, PointerTextAndFallbackKeysReachTheDisplay) {
     ASSERT_TRUE(program.Start(serverNs_, folder_, display));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
 
+    // Away from the screen's edges, so that the move is not cut short.
+    Display* x = window.display();
+    XWarpPointer(x, 0, DefaultRootWindow(x), 0, 0, 0, 0, 400, 300);
+    XSync(x, False);
     auto before = window.Pointer();
     std::string error;
     ASSERT_TRUE(RunInNamespace(
