@@ -57,6 +57,8 @@ void UdpResponderLoop(ControlServer* server) {
         SocketHandle s = server->udpSocket;
         bool failed = false;
         int ready = WaitReadable(s, 1000);
+        // A socket closed by Stop makes the wait fail: that is no error to log.
+        if (ready < 0 && server->stopRequested) break;
         if (ready == 0) {
             errors = 0;
         } else if (ready < 0) {

@@ -105,6 +105,8 @@ void AcceptLoop(ControlServer* server) {
         SocketHandle listener = server->listenSocket;
         bool failed = false;
         int ready = WaitReadable(listener, 1000);
+        // A socket closed by Stop makes the wait or the accept fail: that is no error to log.
+        if (ready != 0 && server->stopRequested) return;
         if (ready < 0) {
             LogPrintf("TCP Select Accept Error.<%d>\n", SocketLastError());
             failed = true;
@@ -114,6 +116,7 @@ void AcceptLoop(ControlServer* server) {
             Ipv4Endpoint peer;
             SocketHandle s = AcceptSocket(listener, &peer);
             if (s == kNoSocket) {
+                if (server->stopRequested) return;
                 LogPrintf("TCP Accept Error. <%d>\n", SocketLastError());
                 failed = true;
             } else {
