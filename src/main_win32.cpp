@@ -1,9 +1,6 @@
-// CorvaneServer for Windows: entry point.
-#include <cstdio>
+// CorvaneServer for Windows: entry point of the tray program.
+#include <windows.h>
 
-int main() {
-    std::printf("CorvaneServer %d.%d.%d.%d: the remote-control service is not part of this build yet.\n",
-                CORVANE_VERSION_MAJOR, CORVANE_VERSION_MINOR, CORVANE_VERSION_PATCH,
-                CORVANE_VERSION_TWEAK);
-    return 0;
-}
+#include "platform/win32/ui/program.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunWindowsProgram(); }
