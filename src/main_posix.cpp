@@ -10,12 +10,15 @@
 
 #include "netinfo/local_addresses.h"
 #include "platform/automation_host.h"
+#include "platform/http_client.h"
 #include "platform/input.h"
 #include "platform/notifier.h"
 #include "platform/single_instance.h"
 #include "platform/socket.h"
 #include "shell/application.h"
 #include "support/trace.h"
+#include "update/notice_update_host.h"
+#include "update/update_worker.h"
 
 namespace {
 
@@ -76,11 +79,18 @@ int main() {
     }
     std::string address = AddressText();
     TracePrintf("IP Address: %s\n", address.c_str());
+    // The updater's question becomes a desktop notice here; nothing is downloaded or run.
+    std::shared_ptr<UpdateWorker> updater = UpdateWorker::Start(
+        std::make_unique<NoticeUpdateHost>(*program, CreateConnectionNotifier()),
+        CreateHttpClient(BuiltInHttpClientOptions()), BuiltInUpdateSettings());
     while (!WaitForStopSignal(signals, 5)) {
         std::string now = AddressText();
         if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
         address = now;
     }
+    updater->Stop();
+    updater->Join();
+    updater.reset();
     program->Shutdown();
     program.reset();
     SocketLibraryCleanup();
