@@ -3,15 +3,20 @@
 #   scripts/deps.sh build        native build of the program
 #   scripts/deps.sh test         both targets, their tests and the display they use (libnotify4
 #                                lets the login-notice tests go through the library; the
-#                                program itself runs without it)
+#                                program itself runs without it; imagemagick takes the dialog
+#                                screenshots, fonts-wqy-microhei gives Wine Chinese glyphs;
+#                                python3 and openssl run the updater tests' HTTPS service)
+#   scripts/deps.sh artwork      what resources/make_artwork.py needs to redraw the pictures
 # Needs root (or sudo) only when something is missing.
 set -eu
 packages="cmake ninja-build g++ make"
 for group in "$@"; do
     case "$group" in
-    build) packages="$packages libx11-dev libxtst-dev" ;;
+    build) packages="$packages libx11-dev libxtst-dev libcurl4-openssl-dev" ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
-                    wine wine64 xvfb iproute2 libnotify4" ;;
+                    wine wine64 xvfb iproute2 libnotify4 imagemagick fontconfig
+                    fonts-wqy-microhei python3 openssl" ;;
+    artwork) packages="$packages python3 python3-pil fonts-dejavu-core fonts-noto-cjk" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
