@@ -35,5 +35,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
+# With recommended packages: Wine needs several of them at run time (gnutls for HTTPS, the
+# X extensions and fonts for windows), as a machine that installed it the usual way has them.
 # shellcheck disable=SC2086
-$sudo apt-get install -y --no-install-recommends $missing
+$sudo apt-get install -y $missing
