@@ -5,14 +5,14 @@
 #include <cstring>
 #include <string>
 
+#include "commands/handler_context.h"
 #include "commands/keyboard_input.h"
 #include "commands/pointer_input.h"
 #include "platform/input.h"
+#include "platform/text_conversion.h"
 #include "platform/version.h"
-#include "service/control_server.h"
-#include "shell/handler_context.h"
+#include "service/handlers.h"
 #include "support/log.h"
-#include "support/text.h"
 #include "support/trace.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/input.h"
-#include "support/text.h"
+#include "platform/text_conversion.h"
 
 namespace {
 

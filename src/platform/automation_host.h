@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "presentation/automation.h"
+#include "platform/automation.h"
 
 struct WindowRect {
     int left = 0, top = 0, right = 0, bottom = 0;

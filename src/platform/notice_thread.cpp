@@ -8,35 +8,31 @@ NoticeThread::NoticeThread(Deliver deliver) : deliver_(std::move(deliver)) {
 }
 
 NoticeThread::~NoticeThread() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        stop_ = true;
-    }
-    wake_.notify_one();
+    stop_.Stop();
     thread_.join();
 }
 
 void NoticeThread::Post(const std::string& title, const std::string& body) {
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        std::lock_guard<std::mutex> guard(stop_.Lock());
         title_ = title;
         body_ = body;
         waiting_ = true;
     }
-    wake_.notify_one();
+    stop_.Notify();
 }
 
 bool NoticeThread::WaitIdle(int timeoutMs) {
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(stop_.Lock());
     return idleNow_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
                              [this] { return !waiting_ && !delivering_; });
 }
 
 void NoticeThread::Run() {
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(stop_.Lock());
     for (;;) {
-        wake_.wait(hold, [this] { return stop_ || waiting_; });
-        if (stop_) break;
+        stop_.Wait(hold, [this] { return waiting_; });
+        if (stop_.Stopped()) break;
         std::string title = std::move(title_);
         std::string body = std::move(body_);
         waiting_ = false;

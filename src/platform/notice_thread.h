@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "support/stop_signal.h"
+
 class NoticeThread {
 public:
     using Deliver = std::function<void(const std::string& title, const std::string& body)>;
@@ -29,12 +31,11 @@ private:
     void Run();
 
     Deliver deliver_;
-    std::mutex lock_;
-    std::condition_variable wake_;     // work arrived or stop requested
+    // The thread's stop; its lock guards the notice below.
+    StopSignal stop_;
     std::condition_variable idleNow_;  // a delivery ended with nothing waiting
     bool waiting_ = false;             // title_ and body_ hold a notice
     bool delivering_ = false;
-    bool stop_ = false;
     std::string title_;
     std::string body_;
     std::thread thread_;  // started last, joined first

@@ -1,11 +1,8 @@
-// Reaching the presentation program: creating it, finding a running slideshow, and the two
-// reports for the update check.
-#include <cstdio>
-
+// Reaching the presentation program: creating it, finding a running slideshow, and which
+// programs are registered (for the update check).
 #include "platform/automation_host.h"
 #include "presentation/msi_ppt.h"
 #include "presentation/presentation_texts.h"
-#include "shell/settings_store.h"
 #include "support/log.h"
 
 namespace {
@@ -24,11 +21,7 @@ int msi_ppt::InitApplication() {
         return 1;
     }
     LogPrintf(kInitFailedFormat, static_cast<unsigned>(hr));
-    int count = SettingAsInt(ReadSetting(kOfficeInitErrorCountKey));
-    count = count > 0 ? count + 1 : 1;
-    char text[64];
-    std::snprintf(text, sizeof text, "%d-0x%x", count, static_cast<unsigned>(hr));
-    WriteSetting(kOfficeInitErrorCountKey, text);
+    if (startFailures != nullptr) startFailures->Count(hr);
     return 0;
 }
 
@@ -72,5 +65,3 @@ std::string DetectPresentationPrograms(AutomationHost& host) {
     if (wps) return "wps";
     return "none";
 }
-
-std::string ReadOfficeInitErrors() { return ReadSetting(kOfficeInitErrorCountKey); }

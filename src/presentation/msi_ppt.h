@@ -11,10 +11,18 @@
 #include <memory>
 #include <string>
 
-#include "presentation/automation.h"
+#include "platform/automation.h"
 
 class AutomationHost;
 class InputInjector;
+
+// Where failed starts of the presentation program are counted (the program keeps the count in
+// its settings for the update check). Worker thread.
+class StartFailureCounter {
+public:
+    virtual ~StartFailureCounter() = default;
+    virtual void Count(std::int32_t hr) = 0;
+};
 
 enum SlideshowMode : std::int32_t {
     MODE_ARROW = 1,
@@ -30,7 +38,10 @@ constexpr const char* kPresentationClass = "Powerpoint.Application";
 
 class msi_ppt {
 public:
-    msi_ppt();
+    // Without a host nothing can be automated; without an injector no pointer moves; without a
+    // counter failed starts are only logged. The objects must outlive this one.
+    explicit msi_ppt(AutomationHost* host = nullptr, InputInjector* input = nullptr,
+                     StartFailureCounter* startFailures = nullptr);
 
     // Worker thread only.
     std::shared_ptr<_Application> app;
@@ -45,14 +56,14 @@ public:
     std::atomic<std::int32_t> viewWidth{0};
     std::atomic<std::int32_t> viewHeight{0};
 
-    // Set before the worker starts; without a host nothing can be automated.
-    AutomationHost* host = nullptr;
-    InputInjector* input = nullptr;
+    AutomationHost* const host;
+    InputInjector* const input;
+    StartFailureCounter* const startFailures;
     // Pauses the worker (the black-screen click holds the button for 500 ms); tests replace it.
     std::function<void(int milliseconds)> sleep;
 
     // Creates or connects to the application; 1 when `app` is usable. Failures are logged and
-    // counted under "office_init_error_count".
+    // counted.
     int InitApplication();
     // Copies the running slideshow's facts; 1 when a slideshow runs.
     int RefreshShowInfo();
@@ -84,5 +95,3 @@ private:
 
 // Which presentation programs are registered: "none", "wps", "ms" or "mswps".
 std::string DetectPresentationPrograms(AutomationHost& host);
-// The stored count of failed creations ("count-0xcode"), or empty.
-std::string ReadOfficeInitErrors();

@@ -13,33 +13,36 @@ PresentationWorker::PresentationWorker(msi_ppt& ppt, AutomationHost& host, Input
 PresentationWorker::~PresentationWorker() { Stop(); }
 
 void PresentationWorker::Start() {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(stop_.Lock());
     if (running_) return;
     running_ = true;
-    stopping_ = false;
+    stop_.Reset();
     thread_ = std::thread(&PresentationWorker::ThreadMain, this);
 }
 
 void PresentationWorker::Stop() {
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        std::lock_guard<std::mutex> guard(stop_.Lock());
         if (!running_) return;
-        stopping_ = true;
+    }
+    // From here on posts fail; what is still queued is dropped.
+    stop_.Stop();
+    {
+        std::lock_guard<std::mutex> guard(stop_.Lock());
         queue_.clear();
     }
-    wake_.notify_all();
     thread_.join();
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(stop_.Lock());
     running_ = false;
 }
 
 int PresentationWorker::Post(const PresentationRequest& request) {
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!running_ || stopping_) return kNoWorkerError;
+        std::lock_guard<std::mutex> guard(stop_.Lock());
+        if (!running_ || stop_.Stopped()) return kNoWorkerError;
         queue_.push_back(request);
     }
-    wake_.notify_one();
+    stop_.Notify();
     return 0;
 }
 
@@ -60,11 +63,11 @@ void PresentationWorker::ThreadMain() {
 void PresentationWorker::Loop() {
     host_.EnterWorkerThread();
     penCursorShown_ = false;
-    std::unique_lock<std::mutex> guard(lock_);
+    std::unique_lock<std::mutex> guard(stop_.Lock());
     for (;;) {
-        bool woken =
-            wake_.wait_for(guard, idleInterval_, [this] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
+        bool woken = stop_.WaitUntil(guard, StopSignal::Clock::now() + idleInterval_,
+                                     [this] { return !queue_.empty(); });
+        if (stop_.Stopped()) return;
         if (woken) {
             // Drain everything queued before looking at the clock again.
             while (!queue_.empty()) {
@@ -73,7 +76,7 @@ void PresentationWorker::Loop() {
                 guard.unlock();
                 Handle(request);
                 guard.lock();
-                if (stopping_) return;
+                if (stop_.Stopped()) return;
             }
             continue;
         }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 #include "presentation/presentation_request.h"
+#include "support/stop_signal.h"
 
 class msi_ppt;
 class AutomationHost;
@@ -45,11 +45,10 @@ private:
     InputInjector& input_;
     std::chrono::milliseconds idleInterval_{1000};
 
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<PresentationRequest> queue_;  // guarded by lock_
-    bool running_ = false;                   // guarded by lock_
-    bool stopping_ = false;                  // guarded by lock_
+    // The thread's stop; its lock guards the queue and running_.
+    StopSignal stop_;
+    std::deque<PresentationRequest> queue_;
+    bool running_ = false;
     std::thread thread_;
 
     bool penCursorShown_ = false;  // worker thread only

@@ -9,8 +9,11 @@
 #include "support/log.h"
 #include "support/trace.h"
 
-msi_ppt::msi_ppt()
-    : sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
+msi_ppt::msi_ppt(AutomationHost* host, InputInjector* input, StartFailureCounter* startFailures)
+    : host(host),
+      input(input),
+      startFailures(startFailures),
+      sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
 
 std::shared_ptr<_Presentation> msi_ppt::ActivePresentation() {
     bool retryAllowed = true;

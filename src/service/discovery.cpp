@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "platform/multicast.h"
-#include "service/control_server.h"
+#include "service/service_state.h"
 #include "support/log.h"
 
 namespace {
@@ -21,7 +21,7 @@ struct ProbeBuffers {
 };
 
 // Handles one received datagram of n bytes in `b.data`; returns the reply length (0: none).
-int AnswerDatagram(ControlServer* server, ProbeBuffers& b, int n) {
+int AnswerDatagram(ServiceState* server, ProbeBuffers& b, int n) {
     if (n <= 0) return 0;
     b.data[n] = '\0';
     if (std::strncmp(b.data, "Vola:", 5) != 0) return 0;
@@ -40,25 +40,25 @@ int AnswerDatagram(ControlServer* server, ProbeBuffers& b, int n) {
     return std::min(length, kReplyBufferSize);
 }
 
-void DropAllMulticast(ControlServer* server) { server->CloseMulticastSockets(); }
+void DropAllMulticast(ServiceState* server) { server->CloseMulticastSockets(); }
 
 }  // namespace
 
-void UdpResponderLoop(ControlServer* server) {
+void UdpResponderLoop(ServiceState* server) {
     auto buffers = std::make_unique<ProbeBuffers>();
     int errors = 0;
-    if (server->stopRequested) return;
+    if (server->stop.Stopped()) return;
     for (;;) {
-        while (server->udpSocket == kNoSocket && !server->stopRequested) {
+        while (server->udpSocket == kNoSocket && !server->stop.Stopped()) {
             if (server->OpenUdpSocket() == 0) break;
-            server->SleepUnlessStopped(1000);
+            server->stop.SleepFor(std::chrono::milliseconds(1000));
         }
-        if (server->stopRequested) break;
+        if (server->stop.Stopped()) break;
         SocketHandle s = server->udpSocket;
         bool failed = false;
         int ready = WaitReadable(s, 1000);
         // A socket closed by Stop makes the wait fail: that is no error to log.
-        if (ready < 0 && server->stopRequested) break;
+        if (ready < 0 && server->stop.Stopped()) break;
         if (ready == 0) {
             errors = 0;
         } else if (ready < 0) {
@@ -79,13 +79,13 @@ void UdpResponderLoop(ControlServer* server) {
             CloseSocket(server->udpSocket.exchange(kNoSocket));
             errors = 0;
         }
-        if (server->stopRequested) break;
+        if (server->stop.Stopped()) break;
     }
     // A socket opened while Stop was running is ours to close.
     CloseSocket(server->udpSocket.exchange(kNoSocket));
 }
 
-void MulticastResponderLoop(ControlServer* server) {
+void MulticastResponderLoop(ServiceState* server) {
     auto buffers = std::make_unique<ProbeBuffers>();
     std::int64_t lastRefresh = std::time(nullptr);
     int errors = 0;
@@ -95,13 +95,13 @@ void MulticastResponderLoop(ControlServer* server) {
         std::lock_guard<std::mutex> guard(server->multicastLock);
         return server->multicastSockets.empty();
     };
-    while (!server->stopRequested) {
-        while (isEmpty() && !server->stopRequested) {
+    while (!server->stop.Stopped()) {
+        while (isEmpty() && !server->stop.Stopped()) {
             server->OpenMulticastSockets();
             if (!isEmpty()) break;
-            server->SleepUnlessStopped(1000);
+            server->stop.SleepFor(std::chrono::milliseconds(1000));
         }
-        if (server->stopRequested) break;
+        if (server->stop.Stopped()) break;
 
         std::int64_t now = std::time(nullptr);
         bool refresh =
@@ -141,7 +141,7 @@ void MulticastResponderLoop(ControlServer* server) {
         int ready =
             WaitReadableAny(waitSet.data(), readable.get(), static_cast<int>(waitSet.size()), 1000);
         if (ready < 0) {
-            if (server->stopRequested) break;
+            if (server->stop.Stopped()) break;
             LogPrintf("Multicast Select Error.<%d>\n", SocketLastError());
             if (++errors > kDiscoveryErrorLimit) {
                 errors = 0;
@@ -150,7 +150,7 @@ void MulticastResponderLoop(ControlServer* server) {
             continue;
         }
         if (ready == 0) {
-            if (server->stopRequested) break;
+            if (server->stop.Stopped()) break;
             errors = 0;
             continue;
         }
@@ -161,7 +161,7 @@ void MulticastResponderLoop(ControlServer* server) {
             Ipv4Endpoint from;
             int n = ReceiveDatagram(m.socket, buffers->data, kDatagramLimit, &from);
             if (n < 0) {
-                if (server->stopRequested) return;
+                if (server->stop.Stopped()) return;
                 if (++errors > kDiscoveryErrorLimit) {
                     errors = 0;
                     DropAllMulticast(server);

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <memory>
 
-#include "service/control_server.h"
+#include "service/service_state.h"
 #include "support/log.h"
 #include "support/trace.h"
 
@@ -18,7 +18,7 @@ void SendText(SocketHandle s, const char* text) {
     SendAll(s, text, static_cast<int>(std::strlen(text)));
 }
 
-void RunConnection(std::shared_ptr<ControlServer> server, SocketHandle socket, Ipv4Endpoint peer) {
+void RunConnection(std::shared_ptr<ServiceState> server, SocketHandle socket, Ipv4Endpoint peer) {
     RunSession(server.get(), socket, peer);
     CloseSocket(socket);
     server->activeConnections.fetch_sub(1);
@@ -26,7 +26,7 @@ void RunConnection(std::shared_ptr<ControlServer> server, SocketHandle socket, I
 
 // One connection's state, local to its thread.
 struct Session {
-    ControlServer* server;
+    ServiceState* server;
     SocketHandle socket;
     Ipv4Endpoint peer;
     bool loggedIn = false;
@@ -48,7 +48,7 @@ bool Session::HandleLogin(char* parameter) {
     const char* given = comma + 1;
     clientId = parameter;
 
-    LoginThrottle& throttle = server->Throttle();
+    LoginThrottle& throttle = server->throttle;
     bool right = !throttle.IsLocked(peer.address) && server->PasswordMatches(given);
     if (!right) {
         if (SendAll(socket, "Login:ER\n", 9) != 9) return false;
@@ -93,20 +93,20 @@ bool Session::HandleLine(char* line) {
 
 }  // namespace
 
-void AcceptLoop(ControlServer* server) {
+void AcceptLoop(ServiceState* server) {
     int errors = 0;
-    if (server->stopRequested) return;
+    if (server->stop.Stopped()) return;
     for (;;) {
-        while (server->listenSocket == kNoSocket && !server->stopRequested) {
+        while (server->listenSocket == kNoSocket && !server->stop.Stopped()) {
             if (server->OpenListenSocket() == 0) break;
-            server->SleepUnlessStopped(1000);
+            server->stop.SleepFor(std::chrono::milliseconds(1000));
         }
-        if (server->stopRequested) return;
+        if (server->stop.Stopped()) return;
         SocketHandle listener = server->listenSocket;
         bool failed = false;
         int ready = WaitReadable(listener, 1000);
         // A socket closed by Stop makes the wait or the accept fail: that is no error to log.
-        if (ready != 0 && server->stopRequested) return;
+        if (ready != 0 && server->stop.Stopped()) return;
         if (ready < 0) {
             LogPrintf("TCP Select Accept Error.<%d>\n", SocketLastError());
             failed = true;
@@ -116,7 +116,7 @@ void AcceptLoop(ControlServer* server) {
             Ipv4Endpoint peer;
             SocketHandle s = AcceptSocket(listener, &peer);
             if (s == kNoSocket) {
-                if (server->stopRequested) return;
+                if (server->stop.Stopped()) return;
                 LogPrintf("TCP Accept Error. <%d>\n", SocketLastError());
                 failed = true;
             } else {
@@ -136,13 +136,13 @@ void AcceptLoop(ControlServer* server) {
                 CloseSocket(server->listenSocket.exchange(kNoSocket));
                 errors = 0;
             }
-            server->SleepUnlessStopped(100);
+            server->stop.SleepFor(std::chrono::milliseconds(100));
         }
-        if (server->stopRequested) break;
+        if (server->stop.Stopped()) break;
     }
 }
 
-void RunSession(ControlServer* server, SocketHandle socket, const Ipv4Endpoint& peer) {
+void RunSession(ServiceState* server, SocketHandle socket, const Ipv4Endpoint& peer) {
     auto session = std::make_unique<Session>();
     session->server = server;
     session->socket = socket;
@@ -150,7 +150,7 @@ void RunSession(ControlServer* server, SocketHandle socket, const Ipv4Endpoint& 
     char buffer[kLineLimit + 16];
     int fill = 0;
     std::int64_t lastActivity = WallSeconds();
-    if (server->stopRequested) return;
+    if (server->stop.Stopped()) return;
     for (;;) {
         std::int64_t now = WallSeconds();
         int ready = WaitReadable(socket, 1000);
@@ -178,6 +178,6 @@ void RunSession(ControlServer* server, SocketHandle socket, const Ipv4Endpoint& 
                 std::memmove(buffer, start, static_cast<size_t>(fill));
             }
         }
-        if (server->stopRequested) return;
+        if (server->stop.Stopped()) return;
     }
 }

@@ -15,10 +15,10 @@
 
 CorvaneApplication::CorvaneApplication(std::unique_ptr<InputInjector> input,
                                        std::unique_ptr<AutomationHost> automation)
-    : input_(std::move(input)), automation_(std::move(automation)) {
-    HandlerContext::input = input_.get();
-    ppt.host = automation_.get();
-    ppt.input = input_.get();
+    // The base only keeps the addresses; the members own the objects from here on.
+    : HandlerContext(input.get(), automation.get(), &startFailures_),
+      input_(std::move(input)),
+      automation_(std::move(automation)) {
     worker_ = std::make_unique<PresentationWorker>(ppt, *automation_, *input_);
 }
 
@@ -54,7 +54,8 @@ void CorvaneApplication::Initialize() {
     initialized_ = true;
     if (ReadSetting(kShowMainKey).empty()) WriteSetting(kShowMainKey, "yes");
     ShowFlag = 0;
-    LogInit();
+    std::string executable = ExecutablePath();
+    if (!executable.empty()) LogInit(LogFileNameFor(executable));
     HardwareAddressText = FirstHardwareAddress();
 
     std::string password = ReadSetting(kPasswdKey);

@@ -7,8 +7,9 @@
 #include <mutex>
 #include <string>
 
+#include "commands/handler_context.h"
 #include "service/control_server.h"
-#include "shell/handler_context.h"
+#include "shell/start_failures.h"
 
 class AutomationHost;
 class InputInjector;
@@ -54,6 +55,7 @@ public:
     AutomationHost& automation() { return *automation_; }
 
 private:
+    SettingsStartFailureCounter startFailures_;
     std::unique_ptr<InputInjector> input_;
     std::unique_ptr<AutomationHost> automation_;
     std::unique_ptr<PresentationWorker> worker_;

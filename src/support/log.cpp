@@ -7,8 +7,6 @@
 #include <mutex>
 #include <string>
 
-#include "platform/process.h"
-
 namespace {
 
 constexpr int kMessageLimit = 15360;
@@ -52,11 +50,16 @@ void LogFileNameFor(const char* executablePath, char* out, unsigned outSize) {
     std::snprintf(out, outSize, "%s", name.c_str());
 }
 
-int LogInit() {
-    std::string exe = ExecutablePath();
-    if (exe.empty()) return -1;
+std::string LogFileNameFor(const std::string& executablePath) {
     char path[sizeof g_log.path];
-    LogFileNameFor(exe.c_str(), path, sizeof path);
+    LogFileNameFor(executablePath.c_str(), path, sizeof path);
+    return path;
+}
+
+int LogInit(const std::string& logFilePath) {
+    if (logFilePath.empty() || logFilePath.size() >= sizeof g_log.path) return -1;
+    char path[sizeof g_log.path] = {};
+    std::memcpy(path, logFilePath.data(), logFilePath.size());
     if (g_log.lock == nullptr) return -1;
     std::lock_guard<std::mutex> guard(*g_log.lock);
     std::memcpy(g_log.path, path, sizeof path);

@@ -1,11 +1,13 @@
-// The process-wide diagnostic log: one timestamped line per call, appended to a file beside the
-// executable and echoed to standard output.
+// The process-wide diagnostic log: one timestamped line per call, appended to a file (normally
+// beside the executable, see LogFileNameFor) and echoed to standard output.
 #pragma once
 
-// Points the log at "<executable without extension>.log" and turns on the 10 MiB reset.
-// Returns 0, or -1 when the executable's path is unavailable (the log then stays console-only).
-// Call once, before any thread that logs exists.
-int LogInit();
+#include <string>
+
+// Points the log at the file and turns on the 10 MiB reset. Returns 0, or -1 when the path is
+// empty or too long (the log then stays console-only). Call once, before any thread that logs
+// exists.
+int LogInit(const std::string& logFilePath);
 
 // Formats one line behind a "YYYY-MM-DD hh:mm:ss  " local-time prefix. The message is cut at
 // 15,360 characters; no line feed is added. Returns 0, or -1 after the log was torn down at exit.
@@ -19,3 +21,4 @@ int LogPrintf(const char* format, ...)
 // The log file name for an executable path: cut at the last "." of the file name (not of a
 // folder), then ".log" appended.
 void LogFileNameFor(const char* executablePath, char* out, unsigned outSize);
+std::string LogFileNameFor(const std::string& executablePath);

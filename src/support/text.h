@@ -1,25 +1,12 @@
-// Text conversions between the program's narrow text, UTF-8 and UTF-16.
-//
-// Narrow text inside the program is in the system ANSI code page on Windows and UTF-8 elsewhere
-// (where the ANSI conversions are therefore the identity). UTF-16 is held as std::u16string;
-// Windows code converts to and from wchar_t only at the system call.
-//
-// No conversion fails: input that cannot be decoded becomes U+FFFD, and characters that the ANSI
-// code page lacks become the system's default character. All functions are thread-safe.
+// UTF-8 and UTF-16, converted by the program itself. UTF-16 is held as std::u16string.
+// Thread-safe.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// The system conversions (implemented per platform).
-std::u16string AnsiToUtf16(std::string_view text);
-std::string Utf16ToAnsi(std::u16string_view text);
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
-std::string AnsiToUtf8(std::string_view text);
-std::string Utf8ToAnsi(std::string_view text);
-
-// The program's own UTF-8 codec, identical on every system; the POSIX conversions above use it.
+// The program's own UTF-8 codec, identical on every system; the POSIX system conversions
+// (platform/text_conversion.h) use it.
 // DecodeUtf8 replaces each maximal ill-formed subsequence (an overlong form, an encoded surrogate,
 // a value past U+10FFFF, a stray continuation byte, a sequence cut short) by one U+FFFD.
 // EncodeUtf8 joins surrogate pairs and turns an unpaired surrogate into U+FFFD.

@@ -89,16 +89,16 @@ int Updater::CheckForUpdate(std::string* url) {
         return -1;
     }
     std::uint16_t parts[4] = {};
-    if (!host_.ProductVersion(parts)) {
+    if (!facts_.ProductVersion(parts)) {
         LogPrintf("Get File Version Error.\n ");
         return -1;
     }
     UpdateForm form;
     form.version = FormatUpdateVersion(parts);
-    form.uid = host_.HardwareAddress();
-    form.mid = host_.ComputerName();
-    form.rom = host_.PresentationPrograms();
-    form.net = host_.OfficeInitErrors();
+    form.uid = facts_.HardwareAddress();
+    form.mid = facts_.ComputerName();
+    form.rom = facts_.PresentationPrograms();
+    form.net = facts_.OfficeInitErrors();
 
     HttpRequest request;
     request.method = "POST";

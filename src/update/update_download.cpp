@@ -13,8 +13,8 @@ namespace {
 // and looking at the cancel request after each block.
 class InstallerWriter : public HttpHandler {
 public:
-    InstallerWriter(UpdateHost& host, const Updater& updater, const std::string& path)
-        : host_(host), updater_(updater), path_(path) {}
+    InstallerWriter(UpdateDialogue& dialogue, const Updater& updater, const std::string& path)
+        : dialogue_(dialogue), updater_(updater), path_(path) {}
     ~InstallerWriter() override { Close(); }
 
     bool OnResponse(const HttpResponseHead& head) override {
@@ -40,8 +40,8 @@ public:
             return false;
         }
         received += static_cast<std::int64_t>(size);
-        host_.PostProgress(received, total);
-        if (host_.CancelRequested()) {
+        dialogue_.PostProgress(received, total);
+        if (dialogue_.CancelRequested()) {
             cancelled = true;
             return false;
         }
@@ -59,7 +59,7 @@ public:
     bool cancelled = false;
 
 private:
-    UpdateHost& host_;
+    UpdateDialogue& dialogue_;
     const Updater& updater_;
     const std::string path_;
     std::FILE* file_ = nullptr;
@@ -73,7 +73,11 @@ int Updater::DownloadUpdate(const std::string& url) {
                   url.c_str());
         return -1;
     }
-    const std::string path = host_.DownloadFilePath();
+    const std::string path = dialogue_.DownloadFilePath();
+    if (path.empty()) {
+        LogPrintf("Update: no folder to save the installer in; nothing downloaded.\n");
+        return -1;
+    }
     // A partial file of an earlier attempt goes first; it may as well not exist.
     std::remove(path.c_str());
 
@@ -85,7 +89,7 @@ int Updater::DownloadUpdate(const std::string& url) {
     request.receiveTimeoutMs = settings_.downloadReceiveTimeoutMs;
     request.maxRedirects = settings_.downloadRedirects;
 
-    InstallerWriter writer(host_, *this, path);
+    InstallerWriter writer(dialogue_, *this, path);
     std::string error;
     const HttpResult result = http_.Exchange(request, writer, &error);
     writer.Close();
@@ -98,8 +102,8 @@ int Updater::DownloadUpdate(const std::string& url) {
     if (writer.total == 0 || writer.received != writer.total || writer.cancelled || Stopping()) {
         return -1;
     }
-    host_.PostProgress(writer.total, writer.total);
-    host_.StartInstaller(path);
-    host_.SendShutdown();
+    dialogue_.PostProgress(writer.total, writer.total);
+    dialogue_.StartInstaller(path);
+    dialogue_.SendShutdown();
     return 0;
 }

@@ -2,23 +2,24 @@
 
 #include <chrono>
 
-UpdateWorker::UpdateWorker(std::unique_ptr<UpdateHost> host, std::unique_ptr<HttpClient> http,
-                           UpdateSettings settings)
-    : host_(std::move(host)),
+UpdateWorker::UpdateWorker(std::unique_ptr<UpdateFacts> facts,
+                           std::unique_ptr<UpdateDialogue> dialogue,
+                           std::unique_ptr<HttpClient> http, UpdateSettings settings)
+    : facts_(std::move(facts)),
+      dialogue_(std::move(dialogue)),
       http_(std::move(http)),
-      updater_(*host_, *http_, std::move(settings)) {}
+      updater_(*facts_, *dialogue_, *http_, std::move(settings)) {}
 
-std::shared_ptr<UpdateWorker> UpdateWorker::Start(std::unique_ptr<UpdateHost> host,
+std::shared_ptr<UpdateWorker> UpdateWorker::Start(std::unique_ptr<UpdateFacts> facts,
+                                                  std::unique_ptr<UpdateDialogue> dialogue,
                                                   std::unique_ptr<HttpClient> http,
                                                   UpdateSettings settings) {
-    std::shared_ptr<UpdateWorker> worker(
-        new UpdateWorker(std::move(host), std::move(http), std::move(settings)));
+    std::shared_ptr<UpdateWorker> worker(new UpdateWorker(std::move(facts), std::move(dialogue),
+                                                          std::move(http), std::move(settings)));
     // The thread holds the worker until it returns.
     worker->thread_ = std::thread([keep = worker] {
         keep->updater_.UpdateThread();
-        std::lock_guard<std::mutex> guard(keep->lock_);
-        keep->finished_ = true;
-        keep->finishedNow_.notify_all();
+        keep->finished_.Stop();
     });
     return worker;
 }
@@ -35,9 +36,7 @@ UpdateWorker::~UpdateWorker() {
 }
 
 bool UpdateWorker::WaitFinished(int timeoutMs) {
-    std::unique_lock<std::mutex> hold(lock_);
-    return finishedNow_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                                 [this] { return finished_; });
+    return finished_.SleepFor(std::chrono::milliseconds(timeoutMs));
 }
 
 void UpdateWorker::Join() {

@@ -3,18 +3,18 @@
 // returns, so nothing it touches is destroyed under it.
 #pragma once
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "platform/http_client.h"
+#include "support/stop_signal.h"
 #include "update/updater.h"
 
 class UpdateWorker {
 public:
     // Starts a thread running Updater::UpdateThread. Owner's thread.
-    static std::shared_ptr<UpdateWorker> Start(std::unique_ptr<UpdateHost> host,
+    static std::shared_ptr<UpdateWorker> Start(std::unique_ptr<UpdateFacts> facts,
+                                               std::unique_ptr<UpdateDialogue> dialogue,
                                                std::unique_ptr<HttpClient> http,
                                                UpdateSettings settings);
     // Stops and joins a thread still attached.
@@ -31,17 +31,17 @@ public:
     void Detach();
 
     Updater& updater() { return updater_; }
-    UpdateHost& host() { return *host_; }
+    UpdateFacts& facts() { return *facts_; }
+    UpdateDialogue& dialogue() { return *dialogue_; }
 
 private:
-    UpdateWorker(std::unique_ptr<UpdateHost> host, std::unique_ptr<HttpClient> http,
-                 UpdateSettings settings);
+    UpdateWorker(std::unique_ptr<UpdateFacts> facts, std::unique_ptr<UpdateDialogue> dialogue,
+                 std::unique_ptr<HttpClient> http, UpdateSettings settings);
 
-    const std::unique_ptr<UpdateHost> host_;
+    const std::unique_ptr<UpdateFacts> facts_;
+    const std::unique_ptr<UpdateDialogue> dialogue_;
     const std::unique_ptr<HttpClient> http_;
     Updater updater_;
-    std::mutex lock_;
-    std::condition_variable finishedNow_;
-    bool finished_ = false;
+    StopSignal finished_;  // set once the thread has returned
     std::thread thread_;
 };

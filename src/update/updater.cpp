@@ -7,26 +7,18 @@
 #include "support/log.h"
 #include "support/trace.h"
 
-bool UpdateHost::ProductVersion(std::uint16_t parts[4]) { return ReadProductVersion(parts); }
+bool UpdateFacts::ProductVersion(std::uint16_t parts[4]) { return ReadProductVersion(parts); }
 
-Updater::Updater(UpdateHost& host, HttpClient& http, UpdateSettings settings)
-    : host_(host), http_(http), settings_(std::move(settings)) {
-    wait = [this](int milliseconds) { return InterruptibleWait(milliseconds); };
-}
-
-bool Updater::InterruptibleWait(int milliseconds) {
-    std::unique_lock<std::mutex> hold(waitLock_);
-    wake_.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return Stopping(); });
-    return !Stopping();
+Updater::Updater(UpdateFacts& facts, UpdateDialogue& dialogue, HttpClient& http,
+                 UpdateSettings settings)
+    : facts_(facts), dialogue_(dialogue), http_(http), settings_(std::move(settings)) {
+    wait = [this](int milliseconds) {
+        return !stop_.SleepFor(std::chrono::milliseconds(milliseconds));
+    };
 }
 
 void Updater::Stop() {
-    {
-        // Under the lock, so a waiter between its check and its sleep cannot miss the wake-up.
-        std::lock_guard<std::mutex> guard(waitLock_);
-        stopping_.store(true, std::memory_order_relaxed);
-    }
-    wake_.notify_all();
+    stop_.Stop();
     http_.Cancel();
 }
 
@@ -37,7 +29,8 @@ void Updater::UpdateThread() {
             "program was built): it does not look for updates.\n");
         return;
     }
-    host_.EnterUpdateThread();
+    facts_.EnterUpdateThread();
+    dialogue_.EnterUpdateThread();
     while (!Stopping()) {
         // A failure anywhere in a cycle ends that cycle only. (Faults the C++ runtime cannot
         // turn into exceptions, such as access violations, still end the program.)
@@ -66,9 +59,9 @@ int Updater::UpdateOnce() {
         LogPrintf("Update refused: the installer address %s is not https.\n", url.c_str());
         return -1;
     }
-    if (!host_.AskToUpdate(url) || Stopping()) return -1;
-    host_.BeginDownload();
+    if (!dialogue_.AskToUpdate(url) || Stopping()) return -1;
+    dialogue_.BeginDownload();
     DownloadUpdate(url);
-    host_.EndDownload();
+    dialogue_.EndDownload();
     return 0;
 }

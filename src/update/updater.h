@@ -8,14 +8,12 @@
 // Everything else runs on the update thread (tests call the steps directly).
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "platform/http_client.h"
+#include "support/stop_signal.h"
 
 // Window message posted to the progress window for every block: wParam bytes so far, lParam the
 // announced total.
@@ -23,15 +21,13 @@ inline constexpr unsigned UpdateProgressMessage = 1225;  // WM_USER + 201
 // The tray menu's "Shutdown" command, sent to the main window once the installer runs.
 inline constexpr unsigned kShutdownCommand = 32773;
 
-// What the updater needs from the program and the system. The Windows progress window provides
-// the real one; the Linux program and the tests their own. Called on the update thread.
-class UpdateHost {
+// The form's values, read from the running program. Called on the update thread.
+class UpdateFacts {
 public:
-    virtual ~UpdateHost() = default;
+    virtual ~UpdateFacts() = default;
 
-    // Once, at the start of the update thread.
+    // Once, at the start of the update thread (the class lookups may need it prepared).
     virtual void EnterUpdateThread() {}
-
     // The four parts of the product version; false when they cannot be read. Defaults to the
     // running program's own version.
     virtual bool ProductVersion(std::uint16_t parts[4]);
@@ -40,23 +36,37 @@ public:
     virtual std::string ComputerName() = 0;
     virtual std::string PresentationPrograms() = 0;
     virtual std::string OfficeInitErrors() = 0;
+};
 
-    // Asks whether to update now. True unless the answer was No (Linux shows the address in a
-    // notice and answers No: nothing is downloaded or run there).
+// The dialogue with the user: the question and, when the answer is yes, the download's progress,
+// its cancelling and the installer's start. The Windows progress window is the real one; the
+// Linux program only asks (a notice) and answers No, so it keeps the download defaults. Called
+// on the update thread.
+class UpdateDialogue {
+public:
+    virtual ~UpdateDialogue() = default;
+
+    // Once, at the start of the update thread.
+    virtual void EnterUpdateThread() {}
+    // Asks whether to update now. True unless the answer was No.
     virtual bool AskToUpdate(const std::string& url) = 0;
     // Around a download: hide the main window (and clear its ShowFlag), show the progress window
     // and clear the cancel request; afterwards hide the progress window again.
-    virtual void BeginDownload() = 0;
-    virtual void EndDownload() = 0;
+    virtual void BeginDownload() {}
+    virtual void EndDownload() {}
     // Progress of the download (UpdateProgressMessage on Windows).
-    virtual void PostProgress(std::int64_t received, std::int64_t total) = 0;
+    virtual void PostProgress(std::int64_t received, std::int64_t total) {
+        (void)received;
+        (void)total;
+    }
     // Whether the user confirmed cancelling the download.
-    virtual bool CancelRequested() = 0;
-    // Full name of the file the installer is saved to.
-    virtual std::string DownloadFilePath() = 0;
+    virtual bool CancelRequested() { return false; }
+    // Full name of the file the installer is saved to; empty when there is no place for it
+    // (nothing is downloaded then).
+    virtual std::string DownloadFilePath() { return std::string(); }
     // Starts the downloaded installer (the result is not looked at), then ends the program.
-    virtual void StartInstaller(const std::string& path) = 0;
-    virtual void SendShutdown() = 0;
+    virtual void StartInstaller(const std::string& path) { (void)path; }
+    virtual void SendShutdown() {}
 };
 
 struct UpdateSettings {
@@ -96,7 +106,9 @@ int ReadUpdateReply(const std::string& body, std::string* url);
 
 class Updater {
 public:
-    Updater(UpdateHost& host, HttpClient& http, UpdateSettings settings);
+    // The objects must outlive the updater.
+    Updater(UpdateFacts& facts, UpdateDialogue& dialogue, HttpClient& http,
+            UpdateSettings settings);
 
     // The thread body: a cycle (UpdateOnce) right away, then one every periodMs, until Stop.
     // With no service address it prints so and returns at once.
@@ -111,18 +123,15 @@ public:
 
     // Ends the thread's waits and transfers as soon as possible. Any thread.
     void Stop();
-    bool Stopping() const { return stopping_.load(std::memory_order_relaxed); }
+    bool Stopping() const { return stop_.Stopped(); }
 
     // The waits of the cycle; false when Stop ended them early. Tests replace it.
     std::function<bool(int milliseconds)> wait;
 
 private:
-    bool InterruptibleWait(int milliseconds);
-
-    UpdateHost& host_;
+    UpdateFacts& facts_;
+    UpdateDialogue& dialogue_;
     HttpClient& http_;
     const UpdateSettings settings_;
-    std::atomic<bool> stopping_{false};
-    std::mutex waitLock_;
-    std::condition_variable wake_;
+    StopSignal stop_;
 };

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation.h"
 #include "platform/automation_host.h"
-#include "presentation/automation.h"
 
 // What the program's window shows and what the tests script. The worker thread uses the
 // objects while a test changes and watches the state, so the scalars are atomic and the call

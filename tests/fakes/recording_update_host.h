@@ -1,5 +1,6 @@
-// An update host that records what the updater does, as text, for assertions. The update
-// thread writes while a test reads, so everything goes through one lock.
+// The updater's facts and dialogue in one object that records what the updater does, as text,
+// for assertions. The update thread writes while a test reads, so everything goes through one
+// lock.
 #pragma once
 
 #include <cstdio>
@@ -11,7 +12,7 @@
 
 #include "update/updater.h"
 
-class RecordingUpdateHost : public UpdateHost {
+class RecordingUpdateHost : public UpdateFacts, public UpdateDialogue {
 public:
     // The form's values and the version the host reports (1.0.1.52 sends "1.52").
     std::string hardwareAddress = "00-1A-2B-3C-4D-5E";

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/handler_context.h"
 #include "phone_client.h"
 #include "service/control_server.h"
-#include "shell/handler_context.h"
 
 struct HandlerCall {
     std::string clientId, command, parameter;

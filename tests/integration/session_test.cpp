@@ -141,7 +141,9 @@ TEST_F(ServiceTest, IdleConnectionTimesOutButHeartbeatsKeepItOpen) {
 
 TEST_F(ServiceTest, RepeatedWrongPasswordsLockTheAddressOut) {
     std::int64_t fakeNow = 1000;
-    server_->Throttle().SetClock([&fakeNow] { return fakeNow; });
+    server_->Stop();
+    options_.throttleClock = [&fakeNow] { return fakeNow; };
+    server_ = StartService();
     PhoneClient phone(Port());
     // A right login resets the count.
     for (int i = 0; i < 4; ++i) ASSERT_EQ(phone.Login("p", "000"), "Login:ER\n");

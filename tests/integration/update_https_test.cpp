@@ -63,7 +63,7 @@ protected:
     // One check; returns what it printed.
     std::string Check(const std::string& name, std::string* url,
                       const std::string& listener = "https") {
-        Updater updater(host, *client_, Settings(name, listener));
+        Updater updater(host, host, *client_, Settings(name, listener));
         CaptureStdout();
         updater.CheckForUpdate(url);
         return GetCapturedStdout();
@@ -72,7 +72,7 @@ protected:
     // One download of "/files/<name>"; returns what it printed.
     std::string Download(const std::string& name, int* result,
                          const std::string& listener = "https") {
-        Updater updater(host, *client_, Settings("unused"));
+        Updater updater(host, host, *client_, Settings("unused"));
         CaptureStdout();
         *result = updater.DownloadUpdate(server().Url(listener, "/files/" + name));
         return GetCapturedStdout();
@@ -109,7 +109,7 @@ TEST_F(UpdateHttpsTest, UpperCaseOkIsNoUpdate) {
 
 TEST_F(UpdateHttpsTest, EmptyMessageIsNoUpdate) {
     UpdateSettings settings = Settings("empty");
-    Updater updater(host, *client_, settings);
+    Updater updater(host, host, *client_, settings);
     updater.wait = [](int) { return true; };
     CaptureStdout();
     EXPECT_EQ(updater.UpdateOnce(), -1);
@@ -271,7 +271,7 @@ TEST_F(UpdateHttpsTest, PlainHttpIsNeverUsed) {
     // An installer address of http://, from the service or given directly, and a redirect to
     // one: refused, and the plain listener never hears a thing.
     UpdateSettings settings = Settings("plainurl");
-    Updater updater(host, *client_, settings);
+    Updater updater(host, host, *client_, settings);
     updater.wait = [](int) { return true; };
     CaptureStdout();
     EXPECT_EQ(updater.UpdateOnce(), -1);
@@ -303,7 +303,7 @@ TEST_F(UpdateHttpsTest, PlainHttpIsNeverUsed) {
 }
 
 TEST_F(UpdateHttpsTest, AWholeCycle) {
-    Updater updater(host, *client_, Settings("ok"));
+    Updater updater(host, host, *client_, Settings("ok"));
     updater.wait = [](int) { return true; };
     CaptureStdout();
     EXPECT_EQ(updater.UpdateOnce(), 0);

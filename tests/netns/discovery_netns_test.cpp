@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "netns_fixture.h"
+#include "platform/socket.h"
 
 namespace {
 

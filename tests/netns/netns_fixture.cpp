@@ -1,5 +1,7 @@
 #include "netns_fixture.h"
 
+#include "platform/socket.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -326,10 +328,7 @@ std::shared_ptr<ControlServer> NetnsDiscovery::StartServer(const std::string& ns
 }
 
 std::vector<std::string> NetnsDiscovery::MulticastList(ControlServer& server) {
-    std::lock_guard<std::mutex> guard(server.multicastLock);
     std::vector<std::string> list;
-    for (const MulticastSocket& m : server.multicastSockets) {
-        list.push_back(FormatIpv4(m.interfaceAddress));
-    }
+    for (std::uint32_t address : server.MulticastInterfaces()) list.push_back(FormatIpv4(address));
     return list;
 }

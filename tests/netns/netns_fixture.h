@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "commands/handler_context.h"
 #include "service/control_server.h"
-#include "shell/handler_context.h"
 
 constexpr std::uint16_t kDiscoveryPort = 33589;
 

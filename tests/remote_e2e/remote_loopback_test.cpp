@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "commands/dispatcher.h"
+#include "commands/handler_context.h"
 #include "fakes/recording_requests.h"
 #include "platform/socket.h"
 #include "service/control_server.h"
-#include "shell/handler_context.h"
 #include "tool_runner.h"
 
 namespace {

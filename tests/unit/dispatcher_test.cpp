@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "commands/dispatcher.h"
+#include "commands/handler_context.h"
 #include "fakes/recording_input.h"
 #include "fakes/recording_requests.h"
-#include "shell/handler_context.h"
 
 using testing::ElementsAre;
 using testing::internal::CaptureStdout;
@@ -21,6 +21,7 @@ namespace {
 
 class PopupRecorder : public HandlerContext {
 public:
+    explicit PopupRecorder(InputInjector* input) : HandlerContext(input) {}
     void ShowConnectionPopup(const char* text) override { popups.push_back(text); }
     std::vector<std::string> popups;
 };
@@ -28,7 +29,6 @@ public:
 class DispatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        context_.input = &input_;
         context_.worker = &requests_;
         context_.HardwareAddressText = "00-1A-2B-3C-4D-5E";
         context_.SetComputerName("Anna,PC");
@@ -42,8 +42,8 @@ protected:
         return n > 0 ? std::string(reply, static_cast<size_t>(n)) : std::string();
     }
 
-    PopupRecorder context_;
     RecordingInput input_;
+    PopupRecorder context_{&input_};
     RecordingRequests requests_;
     std::string trace_;
 };

@@ -13,11 +13,7 @@
 
 namespace {
 
-std::string LogPath() {
-    char path[512];
-    LogFileNameFor(ExecutablePath().c_str(), path, sizeof path);
-    return path;
-}
+std::string LogPath() { return LogFileNameFor(ExecutablePath()); }
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -35,7 +31,7 @@ const std::string kNewline = "\n";
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(LogInit(), 0);
+        ASSERT_EQ(LogInit(LogPath()), 0);
         std::remove(LogPath().c_str());
     }
     void TearDown() override { std::remove(LogPath().c_str()); }

@@ -11,6 +11,7 @@
 #include "presentation/msi_ppt.h"
 #include "presentation/presentation_worker.h"
 #include "shell/settings_store.h"
+#include "shell/start_failures.h"
 
 using namespace std::chrono_literals;
 using testing::ElementsAre;
@@ -23,8 +24,6 @@ protected:
     void SetUp() override {
         settingsPath_ = testing::TempDir() + "worker_settings.ini";
         SetSettingsPathForTesting(settingsPath_);
-        ppt_.host = &host_;
-        ppt_.input = &input_;
         ppt_.sleep = [](int) {};
         worker_.SetIdleInterval(100ms);
     }
@@ -40,7 +39,8 @@ protected:
     std::shared_ptr<FakeShow> show_ = std::make_shared<FakeShow>();
     FakeHost host_{show_};
     RecordingInput input_;
-    msi_ppt ppt_;
+    SettingsStartFailureCounter startFailures_;
+    msi_ppt ppt_{&host_, &input_, &startFailures_};
     PresentationWorker worker_{ppt_, host_, input_};
     std::string settingsPath_;
 };

@@ -11,6 +11,7 @@
 #include "presentation/presentation_request.h"
 #include "presentation/presentation_texts.h"
 #include "shell/settings_store.h"
+#include "shell/start_failures.h"
 
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -29,8 +30,6 @@ protected:
         settingsPath_ = testing::TempDir() + "slideshow_settings.ini";
         std::remove(settingsPath_.c_str());
         SetSettingsPathForTesting(settingsPath_);
-        ppt_.host = &host_;
-        ppt_.input = &input_;
         ppt_.sleep = [this](int ms) { input_.SetCursorPosition(-ms, -ms); };  // marks the pause
     }
     void TearDown() override {
@@ -55,7 +54,8 @@ protected:
     std::shared_ptr<FakeShow> show_ = std::make_shared<FakeShow>();
     FakeHost host_{show_};
     RecordingInput input_;
-    msi_ppt ppt_;
+    SettingsStartFailureCounter startFailures_;
+    msi_ppt ppt_{&host_, &input_, &startFailures_};
     std::string settingsPath_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/station_table.h"
+#include "commands/station_table.h"
 
 TEST(StationTable, ForgetsTheLeastRecentlyProbedClientWhenFull) {
     StationTable table;

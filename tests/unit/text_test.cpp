@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text_conversion.h"
 #include "support/text.h"
 
 #if defined(_WIN32)

@@ -25,7 +25,7 @@ protected:
     // Runs one check against `reply`; returns what it printed.
     std::string Check(const ScriptedReply& reply, std::string* url, int* result = nullptr) {
         http.replies.push_back(reply);
-        Updater updater(host, http, settings);
+        Updater updater(host, host, http, settings);
         CaptureStdout();
         const int r = updater.CheckForUpdate(url);
         if (result) *result = r;

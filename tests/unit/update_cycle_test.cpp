@@ -13,9 +13,8 @@
 #include "fakes/fake_presentation.h"
 #include "fakes/recording_input.h"
 #include "fakes/recording_update_host.h"
-#include "platform/notifier.h"
 #include "shell/application.h"
-#include "update/notice_update_host.h"
+#include "shell/update_facts.h"
 #include "update/update_worker.h"
 #include "update/updater.h"
 
@@ -42,7 +41,7 @@ protected:
 
     // An updater whose waits return at once and are recorded.
     std::unique_ptr<Updater> MakeUpdater() {
-        auto updater = std::make_unique<Updater>(host, http, settings);
+        auto updater = std::make_unique<Updater>(host, host, http, settings);
         updater->wait = [this](int milliseconds) {
             waits.push_back(milliseconds);
             return true;
@@ -156,7 +155,8 @@ TEST_F(UpdateCycleTest, StopEndsTheRealWaitsAndTheThread) {
     auto client = std::make_unique<FakeHttpClient>();
     client->replies = http.replies;
     CaptureStdout();
-    auto worker = UpdateWorker::Start(std::move(recording), std::move(client), settings);
+    auto worker = UpdateWorker::Start(std::make_unique<RecordingUpdateHost>(), std::move(recording),
+                                      std::move(client), settings);
     while (!asked && !worker->WaitFinished(10)) {
     }
     worker->Stop();
@@ -180,36 +180,19 @@ TEST_F(UpdateCycleTest, StopBeforeTheDownloadCancelsIt) {
     EXPECT_THAT(host.Events(), ElementsAre(std::string("ask ") + kInstaller));
 }
 
-// A notifier that keeps what it was asked to show.
-class KeepingNotifier : public ConnectionNotifier {
-public:
-    explicit KeepingNotifier(std::vector<std::string>* shown) : shown_(shown) {}
-    void Show(const std::string& title, const std::string& body) override {
-        shown_->push_back(title + " | " + body);
-    }
-    bool WaitUntilShown(int) override { return true; }
-
-private:
-    std::vector<std::string>* shown_;
-};
-
-TEST(NoticeUpdateHostTest, TheQuestionIsANoticeAndTheAnswerNo) {
-    std::vector<std::string> shown;
+TEST(ApplicationUpdateFactsTest, FormValuesComeFromTheApplicationUntilForgotten) {
     CorvaneApplication application(std::make_unique<RecordingInput>(),
                                    std::make_unique<FakeHost>(std::make_shared<FakeShow>()));
     application.HardwareAddressText = "00-1A-2B-3C-4D-5E";
     application.SetComputerName("OFFICE-PC");
-    NoticeUpdateHost host(application, std::make_unique<KeepingNotifier>(&shown));
-    EXPECT_EQ(host.HardwareAddress(), "00-1A-2B-3C-4D-5E");
-    EXPECT_EQ(host.ComputerName(), "OFFICE-PC");
-    EXPECT_EQ(host.PresentationPrograms(), "ms");
-    CaptureStdout();
-    EXPECT_FALSE(host.AskToUpdate(kInstaller));
-    EXPECT_EQ(GetCapturedStdout(),
-              std::string("A new version of CorvaneServer is available: ") + kInstaller + "\n");
-    EXPECT_THAT(shown, ElementsAre(std::string("CorvaneServer update | A new version is "
-                                               "available: ") +
-                                   kInstaller));
+    ApplicationUpdateFacts facts(application);
+    EXPECT_EQ(facts.HardwareAddress(), "00-1A-2B-3C-4D-5E");
+    EXPECT_EQ(facts.ComputerName(), "OFFICE-PC");
+    EXPECT_EQ(facts.PresentationPrograms(), "ms");
+    facts.Forget();
+    EXPECT_EQ(facts.HardwareAddress(), "");
+    EXPECT_EQ(facts.ComputerName(), "");
+    EXPECT_EQ(facts.PresentationPrograms(), "none");
 }
 
 }  // namespace

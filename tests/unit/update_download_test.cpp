@@ -49,7 +49,7 @@ protected:
     std::string Download(const ScriptedReply& reply, int* result,
                          const std::string& url = kInstaller) {
         http.replies.push_back(reply);
-        Updater updater(host, http, settings);
+        Updater updater(host, host, http, settings);
         CaptureStdout();
         *result = updater.DownloadUpdate(url);
         return GetCapturedStdout();

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/automation.h"
 #include "platform/win32/automation_win32.h"
-#include "presentation/automation.h"
 #include "wine/fake_dispatch.h"
 
 namespace {

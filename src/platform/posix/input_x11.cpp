@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -18,6 +17,7 @@
 
 #include "platform/posix/x11_keymap.h"
 #include "support/log.h"
+#include "support/stop_signal.h"
 
 namespace {
 
@@ -109,12 +109,13 @@ private:
     void RestoreLoop();
 
     const X11InputOptions options_;
-    std::mutex lock_;  // every use of display_ and of the state below
-    std::condition_variable restoreWake_;
+    // The restorer's stop; its lock guards every use of display_ and of the state below.
+    StopSignal stop_;
+    std::mutex& lock_ = stop_.Lock();
+    bool restoreWanted_ = false;  // a spare keycode was released: the restorer looks again
     Display* display_ = nullptr;
     bool lost_ = false;      // set by Xlib, inside one of our calls, when the server went away
     bool reported_ = false;  // the loss of the display has been logged
-    bool stopping_ = false;
     Clock::time_point nextAttempt_{};
     WheelAccumulator wheel_;
     X11Keymap keymap_;
@@ -132,11 +133,7 @@ X11Injector::X11Injector(const X11InputOptions& options) : options_(options) {
 }
 
 X11Injector::~X11Injector() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        stopping_ = true;
-    }
-    restoreWake_.notify_all();
+    stop_.Stop();
     restorer_.join();
     std::lock_guard<std::mutex> guard(lock_);
     if (display_ == nullptr) return;
@@ -332,7 +329,10 @@ void X11Injector::PressKeysym(KeySym sym) {
 void X11Injector::ReleaseKeysym(KeySym sym) {
     KeyCode code = keymap_.Release(display_, sym, Clock::now());
     if (code != 0 && !lost_) XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    if (keymap_.HasBindings()) restoreWake_.notify_one();
+    if (keymap_.HasBindings()) {
+        restoreWanted_ = true;
+        stop_.Notify();
+    }
 }
 
 void X11Injector::Flush() {
@@ -366,13 +366,10 @@ bool X11Injector::ScreenSize(int* width, int* height) {
 void X11Injector::RestoreLoop() {
     std::unique_lock<std::mutex> lock(lock_);
     Clock::time_point due = Clock::time_point::max();
-    while (!stopping_) {
-        if (due == Clock::time_point::max()) {
-            restoreWake_.wait(lock);
-        } else {
-            restoreWake_.wait_until(lock, due);
-        }
-        if (stopping_) break;
+    while (!stop_.Stopped()) {
+        stop_.WaitUntil(lock, due, [this] { return restoreWanted_; });
+        if (stop_.Stopped()) break;
+        restoreWanted_ = false;
         due = Clock::time_point::max();
         if (display_ == nullptr || lost_) continue;
         Clock::time_point next =

@@ -1,4 +1,5 @@
 // On these systems the program's narrow text is UTF-8, so "ANSI" is UTF-8 as it stands.
+#include "platform/text_conversion.h"
 #include "support/text.h"
 
 std::u16string AnsiToUtf16(std::string_view text) { return DecodeUtf8(text); }

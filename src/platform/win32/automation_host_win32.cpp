@@ -6,9 +6,9 @@
 #include <string>
 
 #include "platform/automation_host.h"
+#include "platform/text_conversion.h"
 #include "platform/win32/automation_win32.h"
 #include "platform/win32/com_ref.h"
-#include "support/text.h"
 
 namespace {
 

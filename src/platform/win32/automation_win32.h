@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "presentation/automation.h"
+#include "platform/automation.h"
 
 // Interface identifiers of the presentation program's object library; they share all but the
 // first field. ColorFormat is called as plain IDispatch.

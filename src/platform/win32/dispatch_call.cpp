@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "presentation/automation.h"
-#include "support/text.h"
+#include "platform/automation.h"
+#include "platform/text_conversion.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "support/text.h"
+#include "platform/text_conversion.h"
 
 namespace {
 

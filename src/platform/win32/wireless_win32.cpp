@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/network_addresses.h"
-#include "support/text.h"
+#include "platform/text_conversion.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "support/text.h"
+#include "platform/text_conversion.h"
 
 #ifndef CORVANE_BINARY_DIR
 #error "CORVANE_BINARY_DIR must name the build tree"

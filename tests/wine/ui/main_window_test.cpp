@@ -3,10 +3,10 @@
 #include <atomic>
 #include <thread>
 
+#include "app/win32/connection_popup.h"
+#include "app/win32/program.h"
+#include "app/win32/window_shape.h"
 #include "phone_client.h"
-#include "platform/win32/ui/connection_popup.h"
-#include "platform/win32/ui/program.h"
-#include "platform/win32/ui/window_shape.h"
 #include "resource.h"
 #include "shell/settings_store.h"
 #include "support/text.h"

@@ -7,9 +7,9 @@
 
 #include "netinfo/local_addresses.h"
 #include "phone_client.h"
+#include "platform/text_conversion.h"
 #include "resource.h"
 #include "shell/settings_store.h"
-#include "support/text.h"
 #include "ui_fixture.h"
 
 namespace {

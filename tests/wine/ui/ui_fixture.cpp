@@ -6,13 +6,13 @@
 
 #include <thread>
 
+#include "app/win32/program.h"
 #include "platform/automation_host.h"
 #include "platform/input.h"
 #include "platform/socket.h"
-#include "platform/win32/ui/program.h"
+#include "platform/text_conversion.h"
 #include "resource.h"
 #include "shell/settings_store.h"
-#include "support/text.h"
 
 std::string MainWindowTest::settingsPath_;
 std::string MainWindowTest::openedAddress_;

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "app/win32/main_window.h"
 #include "desktop.h"
-#include "platform/win32/ui/main_window.h"
 #include "service/control_server.h"
 
 constexpr LANGID kEnglish = 0x0409;

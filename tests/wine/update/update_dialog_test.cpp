@@ -18,14 +18,14 @@
 #include <string>
 #include <thread>
 
+#include "app/win32/update_dialog.h"
 #include "desktop.h"
 #include "integration/update_server.h"
 #include "platform/automation_host.h"
 #include "platform/input.h"
-#include "platform/win32/ui/update_dialog.h"
+#include "platform/text_conversion.h"
 #include "resource.h"
 #include "shell/application.h"
-#include "support/text.h"
 
 namespace {
 

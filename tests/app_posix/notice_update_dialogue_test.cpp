@@ -1,0 +1,45 @@
+// The Linux program's update dialogue: a notice instead of a question.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/posix/notice_update_dialogue.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+constexpr const char* kInstaller = "https://updates.example/files/Setup.exe";
+
+// A notifier that keeps what it was asked to show.
+class KeepingNotifier : public ConnectionNotifier {
+public:
+    explicit KeepingNotifier(std::vector<std::string>* shown) : shown_(shown) {}
+    void Show(const std::string& title, const std::string& body) override {
+        shown_->push_back(title + " | " + body);
+    }
+    bool WaitUntilShown(int) override { return true; }
+
+private:
+    std::vector<std::string>* shown_;
+};
+
+TEST(NoticeUpdateDialogueTest, TheQuestionIsANoticeAndTheAnswerNo) {
+    std::vector<std::string> shown;
+    NoticeUpdateDialogue dialogue(std::make_unique<KeepingNotifier>(&shown));
+    CaptureStdout();
+    EXPECT_FALSE(dialogue.AskToUpdate(kInstaller));
+    EXPECT_EQ(GetCapturedStdout(),
+              std::string("A new version of CorvaneServer is available: ") + kInstaller + "\n");
+    EXPECT_THAT(shown, ElementsAre(std::string("CorvaneServer update | A new version is "
+                                               "available: ") +
+                                   kInstaller));
+    // Nothing is downloaded on this system: no place for an installer.
+    EXPECT_EQ(dialogue.DownloadFilePath(), "");
+}
+
+}  // namespace
