@@ -14,9 +14,11 @@
 #include "support/log.h"
 
 CorvaneApplication::CorvaneApplication(std::unique_ptr<InputInjector> input,
-                                       std::unique_ptr<AutomationHost> automation)
+                                       std::unique_ptr<AutomationHost> automation,
+                                       ServiceEndpoints endpoints)
     // The base only keeps the addresses; the members own the objects from here on.
     : HandlerContext(input.get(), automation.get(), &startFailures_),
+      endpoints_(endpoints),
       input_(std::move(input)),
       automation_(std::move(automation)) {
     worker_ = std::make_unique<PresentationWorker>(ppt, *automation_, *input_);
@@ -93,19 +95,19 @@ int CorvaneApplication::StartService() {
     StopService();
     std::string password = Password();
     ServerConfig config;
-    config.tcpBindAddress = bindAddress;
-    config.tcpPort = tcpPortSetting;
-    config.udpBindAddress = bindAddress;
-    config.udpPort = udpPortSetting;
+    config.tcpBindAddress = endpoints_.bindAddress;
+    config.tcpPort = endpoints_.tcpPort;
+    config.udpBindAddress = endpoints_.bindAddress;
+    config.udpPort = endpoints_.udpPort;
     config.commandHandler = DispatchCommand;
     config.discoveryHandler = AnswerDiscoveryProbe;
     config.owner = static_cast<HandlerContext*>(this);
     config.password = password.c_str();
-    config.options = serviceOptions;
-    tcpPort = tcpPortSetting;
+    config.options = endpoints_.options;
+    tcpPort = endpoints_.tcpPort;
     service_ = CreateControlServer(config);
     // With port 0 (tests) phones are told the port actually bound.
-    if (service_ && tcpPortSetting == 0) tcpPort = service_->ListenPort();
+    if (service_ && endpoints_.tcpPort == 0) tcpPort = service_->ListenPort();
     return service_ ? 0 : -1;
 }
 

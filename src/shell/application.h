@@ -15,10 +15,20 @@ class AutomationHost;
 class InputInjector;
 class PresentationWorker;
 
+// Where the service listens. The real program always uses port 33589 on every address; tests
+// choose others (port 0: any free one, and phones are told the port bound).
+struct ServiceEndpoints {
+    int tcpPort = 33589;
+    int udpPort = 33589;
+    const char* bindAddress = "0.0.0.0";
+    const ServerOptions* options = nullptr;  // must outlive the application
+};
+
 class CorvaneApplication : public HandlerContext {
 public:
     CorvaneApplication(std::unique_ptr<InputInjector> input,
-                       std::unique_ptr<AutomationHost> automation);
+                       std::unique_ptr<AutomationHost> automation,
+                       ServiceEndpoints endpoints = {});
     ~CorvaneApplication() override;
 
     // Start-up, in order: settings defaults, log, hardware address, password, presentation
@@ -46,15 +56,11 @@ public:
     int ShowFlag = 0;
     // The about page's version line: "Version:  1.52".
     static std::string VersionLine(const char* label = "Version");
-    // Ports: the real program always uses 33589; tests may choose others (0 = any free one).
-    int tcpPortSetting = 33589;
-    int udpPortSetting = 33589;
-    const char* bindAddress = "0.0.0.0";
-    const ServerOptions* serviceOptions = nullptr;
 
     AutomationHost& automation() { return *automation_; }
 
 private:
+    const ServiceEndpoints endpoints_;
     SettingsStartFailureCounter startFailures_;
     std::unique_ptr<InputInjector> input_;
     std::unique_ptr<AutomationHost> automation_;

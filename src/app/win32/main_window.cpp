@@ -24,8 +24,8 @@ constexpr PageButtonSkin kPageButtons[3] = {
 }  // namespace
 
 MainWindow::MainWindow(std::unique_ptr<InputInjector> input,
-                       std::unique_ptr<AutomationHost> automation)
-    : CorvaneApplication(std::move(input), std::move(automation)),
+                       std::unique_ptr<AutomationHost> automation, ServiceEndpoints endpoints)
+    : CorvaneApplication(std::move(input), std::move(automation), endpoints),
       DialogWindow(IDD_MAIN),
       basic_(*this),
       advanced_(*this),

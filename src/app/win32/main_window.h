@@ -27,7 +27,8 @@ class MainWindow : public CorvaneApplication, public DialogWindow {
 public:
     enum class Page { kBasic, kAdvanced, kAbout };
 
-    MainWindow(std::unique_ptr<InputInjector> input, std::unique_ptr<AutomationHost> automation);
+    MainWindow(std::unique_ptr<InputInjector> input, std::unique_ptr<AutomationHost> automation,
+               ServiceEndpoints endpoints = {});
     ~MainWindow() override;
 
     // Any thread (connection threads): hands the text to the user-interface thread, which

@@ -71,12 +71,13 @@ void MainWindowTest::Open(LANGID language) {
     SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
     SetThreadUILanguage(language);
     ChooseInterfaceLanguage(language);
-    window_ =
-        std::make_unique<MainWindow>(CreateSystemInputInjector(), CreateSystemAutomationHost());
-    window_->tcpPortSetting = 0;
-    window_->udpPortSetting = udpPort_;
-    window_->bindAddress = "127.0.0.1";
-    window_->serviceOptions = &options_;
+    ServiceEndpoints endpoints;
+    endpoints.tcpPort = 0;
+    endpoints.udpPort = udpPort_;
+    endpoints.bindAddress = "127.0.0.1";
+    endpoints.options = &options_;
+    window_ = std::make_unique<MainWindow>(CreateSystemInputInjector(),
+                                           CreateSystemAutomationHost(), endpoints);
     ASSERT_TRUE(window_->Create(nullptr));
     Pump(100);
 }
