@@ -13,6 +13,7 @@
 #include "platform/version.h"
 #include "service/handlers.h"
 #include "support/log.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 namespace {
@@ -60,7 +61,7 @@ int QueryInfo(HandlerContext& context, InputInjector& input, const char* topic, 
                                    context.ppt.curPos.load(), context.ppt.slideCount.load()));
     }
     if (StartsWith(topic, "PcInfo")) {
-        std::string name = context.ComputerName().substr(0, 259);
+        std::string name(CutAnsi(context.ComputerName(), 259));
         for (char& c : name) {
             if (c == ',') c = '.';
         }
@@ -91,11 +92,10 @@ int QueryInfo(HandlerContext& context, InputInjector& input, const char* topic, 
 void ShowLogin(HandlerContext& context, const char* clientId, const char* parameter) {
     std::string name = parameter;
     if (name.empty()) context.stationTable.Lookup(clientId, &name);
-    std::u16string wide = Utf8ToUtf16(name);
-    if (wide.size() > kNameLimit) wide.resize(kNameLimit);
-    std::string ansi = Utf16ToAnsi(wide);
-    if (ansi.size() > kNameLimit) ansi.resize(kNameLimit);
-    context.ShowConnectionPopup(ansi.c_str());
+    // Cut on whole characters in both steps, so the notice never ends in half a character.
+    const std::u16string wide = Utf8ToUtf16(name);
+    const std::string ansi = Utf16ToAnsi(CutUtf16(wide, kNameLimit));
+    context.ShowConnectionPopup(std::string(CutAnsi(ansi, kNameLimit)).c_str());
 }
 
 void ChangeState(HandlerContext& context, const char* parameter) {
@@ -137,7 +137,8 @@ int DispatchCommand(const char* clientId, const char* command, const char* param
     NoInput noInput;
     InputInjector& input = context.input != nullptr ? *context.input : noInput;
     if (std::strcmp(command, "QueryInfo") != 0 && !StartsWith(parameter, "PptCurPage")) {
-        TracePrintf("CID=%s, CMD=%s, PARAM=%s\n", clientId, command, parameter);
+        TracePrintf("CID=%s, CMD=%s, PARAM=%s\n", EscapeControls(clientId).c_str(),
+                    EscapeControls(command).c_str(), EscapeControls(parameter).c_str());
     }
     auto is = [command](const char* name) { return std::strcmp(command, name) == 0; };
 

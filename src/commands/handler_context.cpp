@@ -4,20 +4,12 @@
 
 #include "platform/text_conversion.h"
 #include "service/handlers.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 namespace {
 
 constexpr size_t kNameLimit = 259;
-
-// Cuts UTF-8 text to at most `limit` bytes without splitting a character.
-std::string CutUtf8(std::string text, size_t limit) {
-    if (text.size() <= limit) return text;
-    size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-    return text;
-}
 
 }  // namespace
 
@@ -33,13 +25,14 @@ void HandlerContext::SetComputerName(const std::string& name) {
 
 int AnswerDiscoveryProbe(const char* clientId, const char* parameter, char* reply, void* owner) {
     auto* context = static_cast<HandlerContext*>(owner);
-    TracePrintf("STA: CID=%s, PP=%s\n", clientId, parameter);
-    std::string name = context->ComputerName().substr(0, kNameLimit);
+    TracePrintf("STA: CID=%s, PP=%s\n", EscapeControls(clientId).c_str(),
+                EscapeControls(parameter).c_str());
+    std::string name(CutAnsi(context->ComputerName(), kNameLimit));
     for (char& c : name) {
         if (c == ',') c = '.';
     }
     context->stationTable.Record(clientId, name);
-    std::string utf8 = CutUtf8(AnsiToUtf8(name), kNameLimit);
+    const std::string utf8(CutUtf8(AnsiToUtf8(name), kNameLimit));
     int n = std::snprintf(reply, kReplyBufferSize, "Vola:%s,%s,%d\n",
                           context->HardwareAddressText.c_str(), utf8.c_str(),
                           static_cast<int>(context->tcpPort.load()));

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/notifier.h"
+#include "support/text.h"
+
 NoticeThread::NoticeThread(Deliver deliver) : deliver_(std::move(deliver)) {
     thread_ = std::thread([this] { Run(); });
 }
@@ -48,7 +51,12 @@ void NoticeThread::Run() {
     idleNow_.notify_all();
 }
 
-void PrintConnectionNotice(const std::string& title, const std::string& body) {
-    std::printf("Connected: %s %s\n", title.c_str(), body.c_str());
+void PrintNoticeLine(const std::string& line) {
+    if (line.empty()) return;
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+}
+
+std::string ConnectedNoticeLine(const std::string& title, const std::string& body) {
+    return "Connected: " + EscapeControls(title) + " " + EscapeControls(body);
 }

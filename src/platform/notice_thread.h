@@ -41,5 +41,5 @@ private:
     std::thread thread_;  // started last, joined first
 };
 
-// The notice as one flushed standard-output line: "Connected: <title> <body>\n".
-void PrintConnectionNotice(const std::string& title, const std::string& body);
+// Prints the line and a line feed on standard output, flushed; an empty line prints nothing.
+void PrintNoticeLine(const std::string& line);

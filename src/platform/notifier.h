@@ -22,7 +22,17 @@ public:
     virtual bool WaitUntilShown(int timeoutMs) = 0;
 };
 
+// The standard-output line a notifier prints for a notice that no notification service shows
+// (without its line feed); an empty text, or no function at all, prints nothing. Runs on the
+// notifier's thread.
+using NoticeConsoleLine = std::string (*)(const std::string& title, const std::string& body);
+
+// The login notice's line, "Connected: <title> <body>", with control characters of the phone's
+// text escaped.
+std::string ConnectedNoticeLine(const std::string& title, const std::string& body);
+
 // Linux: a desktop notification through libnotify when it is installed and a notification
-// service answers on the session bus; otherwise, and on Windows, one standard-output line
-// "Connected: <title> <body>".
-std::unique_ptr<ConnectionNotifier> CreateConnectionNotifier();
+// service answers on the session bus; otherwise, and on Windows, `consoleLine` of the notice on
+// standard output.
+std::unique_ptr<ConnectionNotifier> CreateConnectionNotifier(
+    NoticeConsoleLine consoleLine = ConnectedNoticeLine);

@@ -12,8 +12,10 @@ inline constexpr size_t kProfileValueLimit = 1023;
 // is missing or the file cannot be read. Any thread.
 std::string ReadProfileValue(const std::string& path, const char* section, const char* key);
 
-// Stores value under key in section, creating the file, the section or the key as needed. A file
-// that cannot be written loses the write silently; the rest of an existing file is never lost.
-// Any thread; concurrent writes within the process each land whole.
+// Stores value under key in section, creating the file, the section or the key as needed, so that
+// ReadProfileValue gives it back exactly (blanks at its ends and quotes around it included): such
+// a value is stored in double quotes. Only its first line is stored. A file that cannot be
+// written loses the write silently; the rest of an existing file is never lost. Any thread;
+// concurrent writes within the process each land whole.
 void WriteProfileValue(const std::string& path, const char* section, const char* key,
                        const char* value);

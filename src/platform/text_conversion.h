@@ -17,3 +17,8 @@ std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsi(std::string_view text);
+
+// The longest start of narrow program text that has at most `limit` bytes and ends on a whole
+// character: a UTF-8 sequence or a double-byte character of the ANSI code page is never cut in
+// half.
+std::string_view CutAnsi(std::string_view text, size_t limit);

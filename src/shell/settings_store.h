@@ -39,8 +39,10 @@ void SetSettingsPathForTesting(std::string path);
 // The key's text, or empty when the file, the section or the key is missing or unreadable.
 std::string ReadSetting(std::string_view key);
 
-// Stores the text under the key, creating the file, the section or the key as needed. Always
-// succeeds as far as the caller is concerned: a file that cannot be written loses the write.
+// Stores the text under the key, creating the file, the section or the key as needed, so that
+// ReadSetting gives back exactly this text (its first line), blanks at its ends and quotes around
+// it included. Always succeeds as far as the caller is concerned: a file that cannot be written
+// loses the write.
 void WriteSetting(std::string_view key, std::string_view text);
 
 // A flag is set only when its text is exactly "yes" ("Yes", " yes" and "" are not).

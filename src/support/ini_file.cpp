@@ -29,11 +29,11 @@ std::string_view Content(std::string_view text, bool firstLine) {
     return Trim(text);
 }
 
-// The section name when the line is a header ("[name]", the name ending at the last "]").
+// The section name when the line is a header ("[name]", the name ending at the first "]").
 std::optional<std::string_view> HeaderName(std::string_view content) {
     if (content.empty() || content.front() != '[') return std::nullopt;
     content.remove_prefix(1);
-    size_t close = content.rfind(']');
+    size_t close = content.find(']');
     if (close != std::string_view::npos) content = content.substr(0, close);
     return Trim(content);
 }
@@ -46,17 +46,19 @@ std::string_view KeyName(std::string_view content) {
 
 IniFile::IniFile(std::string_view text) {
     while (!text.empty()) {
-        size_t feed = text.find('\n');
+        const size_t end = text.find_first_of("\r\n");
         Line line;
-        if (feed == std::string_view::npos) {
-            line.text = std::string(text);
+        line.text = std::string(text.substr(0, end));
+        if (end == std::string_view::npos) {
             text = std::string_view();
         } else {
-            size_t end = feed;
-            if (end > 0 && text[end - 1] == '\r') --end;
-            line.text = std::string(text.substr(0, end));
-            line.end = std::string(text.substr(end, feed + 1 - end));
-            text.remove_prefix(feed + 1);
+            // CRs right before the LF belong to the line end (editors write CR CR LF too); a CR
+            // without an LF behind it ends the line by itself.
+            size_t feed = text.find_first_not_of('\r', end);
+            const size_t length =
+                feed != std::string_view::npos && text[feed] == '\n' ? feed + 1 - end : 1;
+            line.end = std::string(text.substr(end, length));
+            text.remove_prefix(end + length);
         }
         lines_.push_back(std::move(line));
     }
@@ -142,4 +144,14 @@ std::string IniFile::Text() const {
         text += line.end;
     }
     return text;
+}
+
+std::string QuoteIniValue(std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    if (value.empty()) return std::string();
+    auto trimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; };
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    if (!quoted && !trimmed(value.front()) && !trimmed(value.back())) return std::string(value);
+    return "\"" + std::string(value) + "\"";
 }

@@ -3,9 +3,11 @@
 //
 // Reading: section and key names match without regard to ASCII case; blanks around names and
 // values are ignored; one pair of matching single or double quotes around a value is removed;
-// lines end in LF or CR LF; only the first section of a name and, in it, the first key of a name
-// count. A line without "=" is a key with an empty value. Lines before the first section belong
-// to no section.
+// a line ends in LF, in CRs followed by LF (CR LF, CR CR LF) or in a CR alone; a section name
+// ends at the first "]" of its line (Windows does so; Wine's profile functions take the last),
+// and a header without "]" names the rest of its line; only the first section of a name and, in
+// it, the first key of a name count. A line without "=" is a key with an empty value. Lines before
+// the first section belong to no section.
 //
 // Editing changes only the line concerned and keeps every other byte: an existing key is
 // rewritten in place as "name=value" (its name spelled as in the text); a new key goes after the
@@ -38,7 +40,7 @@ public:
 private:
     struct Line {
         std::string text;  // without its line end
-        std::string end;   // "\n", "\r\n", or empty for a last line without one
+        std::string end;   // LF with any CRs before it, a lone CR, or empty for a last line
     };
 
     // Index of the first header line of the section, or npos.
@@ -50,3 +52,10 @@ private:
 
     std::vector<Line> lines_;
 };
+
+// What to store for `value` so that a reader that trims blanks and removes one pair of matching
+// quotes (IniFile, the Windows profile functions) gives it back exactly: the value as it is, or
+// in double quotes when it begins or ends with a blank or another control character, or when it
+// is wrapped in a pair of matching quotes itself. Only the value's first line is kept (it is cut
+// at its first CR or LF), as Set does.
+std::string QuoteIniValue(std::string_view value);

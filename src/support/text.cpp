@@ -112,3 +112,54 @@ std::string EncodeUtf8(std::u16string_view text) {
     }
     return out;
 }
+
+std::string_view CutUtf8(std::string_view text, size_t limit) {
+    if (text.size() <= limit) return text;
+    // Back from the cut to the lead byte of the character the cut falls into (a well-formed
+    // character has at most three continuation bytes), and leave that character out when it
+    // reaches past the cut. Anything else at the cut is no character to keep whole.
+    size_t start = limit;
+    for (int back = 0; back < 3 && start > 0; ++back) {
+        if (!IsContinuation(static_cast<unsigned char>(text[start]))) break;
+        --start;
+    }
+    const auto lead = static_cast<unsigned char>(text[start]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (start < limit && start + length > limit) return text.substr(0, start);
+    return text.substr(0, limit);
+}
+
+std::u16string_view CutUtf16(std::u16string_view text, size_t limit) {
+    if (text.size() <= limit) return text;
+    // Cutting before a low surrogate whose high half is kept would leave that half alone.
+    if (limit > 0 && text[limit - 1] >= 0xD800 && text[limit - 1] <= 0xDBFF &&
+        text[limit] >= 0xDC00 && text[limit] <= 0xDFFF) {
+        return text.substr(0, limit - 1);
+    }
+    return text.substr(0, limit);
+}
+
+std::string EscapeControls(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](unsigned char byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            escape(byte);
+            escape(static_cast<unsigned char>(text[++i]));
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text_conversion.h"
 #include "support/json.h"
 #include "support/log.h"
+#include "support/text.h"
 #include "support/trace.h"
 #include "update/updater.h"
 
@@ -64,7 +66,7 @@ int ReadUpdateReply(const std::string& body, std::string* url) {
     const JsonNode* message = parsed == kJsonOk ? JsonFindMember(root, "message") : nullptr;
     if (status == nullptr || status->firstChild == nullptr || message == nullptr ||
         message->firstChild == nullptr) {
-        TracePrintf("[%s] json error\n", body.c_str());
+        TracePrintf("[%s] json error\n", EscapeControls(body).c_str());
         JsonFreeTree(&root);
         return -1;
     }
@@ -117,7 +119,7 @@ int Updater::CheckForUpdate(std::string* url) {
         error = "the reply is longer than " + std::to_string(kMaxReplyBytes) + " bytes";
     }
     if (result != HttpResult::kDone) {
-        if (!Stopping()) TracePrintf("error .<%.255s> \n", error.c_str());
+        if (!Stopping()) TracePrintf("error .<%s> \n", EscapeControls(CutAnsi(error, 255)).c_str());
         return -1;
     }
     const int status = reply.status != 0 ? reply.status : 404;

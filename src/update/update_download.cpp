@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/text_conversion.h"
 #include "support/log.h"
+#include "support/text.h"
 #include "support/trace.h"
 #include "update/updater.h"
 
@@ -70,7 +72,7 @@ private:
 int Updater::DownloadUpdate(const std::string& url) {
     if (!HttpUrlAllowed(url)) {
         LogPrintf("Update refused: the installer address %s is not https; nothing downloaded.\n",
-                  url.c_str());
+                  EscapeControls(url).c_str());
         return -1;
     }
     const std::string path = dialogue_.DownloadFilePath();
@@ -94,7 +96,7 @@ int Updater::DownloadUpdate(const std::string& url) {
     const HttpResult result = http_.Exchange(request, writer, &error);
     writer.Close();
     if (result == HttpResult::kFailed) {
-        if (!Stopping()) TracePrintf("error .<%.255s> \n", error.c_str());
+        if (!Stopping()) TracePrintf("error .<%s> \n", EscapeControls(CutAnsi(error, 255)).c_str());
         return -1;
     }
     // Exactly the announced length, and the user did not cancel: anything else is left as a

@@ -5,6 +5,7 @@
 
 #include "platform/version.h"
 #include "support/log.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 bool UpdateFacts::ProductVersion(std::uint16_t parts[4]) { return ReadProductVersion(parts); }
@@ -48,7 +49,7 @@ int Updater::UpdateOnce() {
     TracePrintf("Doing Update....\n");
     std::string url;
     CheckForUpdate(&url);
-    TracePrintf("UPDATE_URL=%s\n", url.c_str());
+    TracePrintf("UPDATE_URL=%s\n", EscapeControls(url).c_str());
     if (url.empty()) {
         TracePrintf("URL is Empty\n");
         return -1;
@@ -56,7 +57,8 @@ int Updater::UpdateOnce() {
     TracePrintf("Begin DOwnload File...\n");
     // Never offer what would not be downloaded.
     if (!HttpUrlAllowed(url)) {
-        LogPrintf("Update refused: the installer address %s is not https.\n", url.c_str());
+        LogPrintf("Update refused: the installer address %s is not https.\n",
+                  EscapeControls(url).c_str());
         return -1;
     }
     if (!dialogue_.AskToUpdate(url) || Stopping()) return -1;

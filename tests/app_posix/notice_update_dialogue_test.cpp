@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,22 @@ TEST(NoticeUpdateDialogueTest, TheQuestionIsANoticeAndTheAnswerNo) {
                                    kInstaller));
     // Nothing is downloaded on this system: no place for an installer.
     EXPECT_EQ(dialogue.DownloadFilePath(), "");
+}
+
+TEST(NoticeUpdateDialogueTest, WithoutANotificationServiceOnlyTheUpdatesOwnLineIsPrinted) {
+    // A session bus address that nothing listens on.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/corvane-test-bus", 1);
+    std::unique_ptr<ConnectionNotifier> notifier = CreateUpdateNotifier();
+    ConnectionNotifier* shown = notifier.get();
+    NoticeUpdateDialogue dialogue(std::move(notifier));
+    CaptureStdout();
+    // The address comes from the service: a control sequence in it is shown, not obeyed.
+    EXPECT_FALSE(dialogue.AskToUpdate("https://updates.example/\x1b[2JSetup.exe"));
+    const bool done = shown->WaitUntilShown(10000);
+    EXPECT_EQ(GetCapturedStdout(),
+              "A new version of CorvaneServer is available: "
+              "https://updates.example/\\x1b[2JSetup.exe\n");
+    EXPECT_TRUE(done);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "platform/text_conversion.h"
 #include "service_fixture.h"
 
 using testing::internal::CaptureStdout;
@@ -49,6 +50,28 @@ TEST_F(DiscoveryTest, NameIsAnnouncedWithoutCommasAndInUtf8) {
     handler_.SetComputerName("会议室");
     EXPECT_EQ(Probe(Udp(), "Vola:p\n"), "Vola:00-1A-2B-3C-4D-5E,会议室,33589\n");
 #endif
+}
+
+TEST_F(DiscoveryTest, LongNamesAreCutOnWholeCharactersAndProbesShownEscaped) {
+    std::string umlauts;
+    for (int i = 0; i < 130; ++i) umlauts += "\xC3\x9C";  // Ü: 260 bytes in UTF-8
+    handler_.SetComputerName(Utf8ToAnsi(umlauts));
+    CaptureStdout();
+    const std::string reply = Probe(Udp(), "Vola:\x1b]0;x\x07,\x1b[2J\n");
+    // The terminal is shown what came, and is not told to do anything.
+    EXPECT_EQ(GetCapturedStdout(), "STA: CID=\\x1b]0;x\\x07, PP=\\x1b[2J\n");
+    const std::string prefix = "Vola:00-1A-2B-3C-4D-5E,";
+    const std::string suffix = ",33589\n";
+    ASSERT_GT(reply.size(), prefix.size() + suffix.size()) << reply;
+    ASSERT_EQ(reply.compare(0, prefix.size(), prefix), 0) << reply;
+    ASSERT_EQ(reply.compare(reply.size() - suffix.size(), suffix.size(), suffix), 0) << reply;
+    // 129 whole characters, within the 259 bytes a name may have.
+    EXPECT_EQ(reply.substr(prefix.size(), reply.size() - prefix.size() - suffix.size()),
+              umlauts.substr(0, 258));
+    // The recorded name is cut on a whole character of the program's own text too.
+    std::string stored;
+    ASSERT_TRUE(handler_.stationTable.Lookup("\x1b]0;x\x07", &stored));
+    EXPECT_EQ(AnsiToUtf8(stored), umlauts.substr(0, AnsiToUtf8(stored).size()));
 }
 
 TEST_F(DiscoveryTest, ProbesFillTheStationTableAndRenamesOverwrite) {

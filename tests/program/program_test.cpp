@@ -14,6 +14,7 @@
 #include "netns/netns_fixture.h"
 #include "platform/process.h"
 #include "program_process.h"
+#include "shell/settings_store.h"
 
 namespace {
 
@@ -97,6 +98,72 @@ TEST_F(ProgramTest, FirstStartWritesDefaultsServesPhonesAndStopsOnSigterm) {
     for (const char* line : {"iVert=50", "iHorz=50", "ShowMain=no"}) {
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
     }
+}
+
+TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    const std::string folder = Folder("text");
+    std::filesystem::create_directories(folder);
+    // Settings as the program's own store writes them: blanks at the password's ends, a name of
+    // 130 two-byte characters (260 bytes, more than phones are sent).
+    std::string umlauts;
+    for (int i = 0; i < 130; ++i) umlauts += "\xC3\x9C";  // Ü
+    auto store = [&](const char* key, const std::string& value) {
+        SetSettingsPathForTesting(folder + "/CorvaneServer.ini");
+        WriteSetting(key, value);
+        SetSettingsPathForTesting("");
+    };
+    store(kPasswdKey, "  pass word  ");
+    store(kPcNameKey, umlauts);
+    const std::string name = umlauts.substr(0, 258);  // 129 whole characters
+
+    ProgramProcess program;
+    ASSERT_TRUE(program.Start(serverNs_, folder, ""));
+    ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
+    InNamespace([&] {
+        // A probe whose client id would retitle the terminal and clear its screen.
+        EXPECT_EQ(Probe(33589, "Vola:\x1b]0;x\x07,\x1b[2J\n", 2000),
+                  "Vola:00-00-00-00-00-00," + name + ",33589\n");
+        PhoneClient phone(33589);
+        ASSERT_TRUE(phone.Connected());
+        EXPECT_EQ(phone.Login("e2e,\x1b[31mPhone", "pass word"), "Login:ER\n");
+        EXPECT_EQ(phone.Login("e2e,\x1b[31mPhone", "  pass word  "), "Login:OK\n");
+        ASSERT_TRUE(phone.SendLine("QueryInfo:PcInfo"));
+        EXPECT_EQ(phone.ReadLine(), "QueryInfo:PcInfo,00-00-00-00-00-00," + name + "\n");
+        ASSERT_TRUE(phone.SendLine("PptNextPage:\x1b]0;y\x07"));
+        ASSERT_TRUE(phone.SendLine("Heartbeat:"));
+        EXPECT_EQ(phone.ReadLine(), "Heartbeat:\n");
+    });
+    EXPECT_TRUE(program.WaitForOutput("STA: CID=\\x1b]0;x\\x07, PP=\\x1b[2J\n"))
+        << program.Output();
+    EXPECT_TRUE(program.WaitForOutput("Connected: \\x1b[31mPhone 已经连上来了\n"))
+        << program.Output();
+    EXPECT_TRUE(program.WaitForOutput("CMD=PptNextPage, PARAM=\\x1b]0;y\\x07\n"))
+        << program.Output();
+    StopAndCheckExit(program);
+    // Trace lines go to standard output only; neither there nor in the log is a raw escape.
+    EXPECT_EQ(program.Output().find('\x1b'), std::string::npos) << program.Output();
+    const std::string log = ReadText(folder + "/CorvaneServer.log");
+    EXPECT_FALSE(log.empty());
+    EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+
+    // A password wrapped in quotes of its own, set while the program is stopped.
+    store(kPasswdKey, "\"quoted\"");
+    // The first run's output must not answer the wait for the second one's.
+    std::filesystem::remove(folder + "/output.txt");
+    ProgramProcess again;
+    ASSERT_TRUE(again.Start(serverNs_, folder, ""));
+    ASSERT_TRUE(again.WaitForOutput("CorvaneServer Version:")) << again.Output();
+    InNamespace([&] {
+        EXPECT_EQ(PhoneClient(33589).Login("e2e", "quoted"), "Login:ER\n");
+        EXPECT_EQ(PhoneClient(33589).Login("e2e", "\"quoted\""), "Login:OK\n");
+    });
+    StopAndCheckExit(again);
+    // Both starts left the stored values as they were.
+    SetSettingsPathForTesting(folder + "/CorvaneServer.ini");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "\"quoted\"");
+    EXPECT_EQ(ReadSetting(kPcNameKey), umlauts);
+    SetSettingsPathForTesting("");
 }
 
 TEST_F(ProgramTest, SecondCopyEndsAtOnceWithoutTouchingTheSettings) {

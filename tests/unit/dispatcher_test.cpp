@@ -8,6 +8,7 @@
 #include "commands/handler_context.h"
 #include "fakes/recording_input.h"
 #include "fakes/recording_requests.h"
+#include "platform/text_conversion.h"
 
 using testing::ElementsAre;
 using testing::internal::CaptureStdout;
@@ -53,6 +54,9 @@ protected:
 TEST_F(DispatcherTest, TraceLineExceptForQueriesAndCurrentPagePolls) {
     Run("PptNextPage", "");
     EXPECT_EQ(trace_, "CID=cid, CMD=PptNextPage, PARAM=\n");
+    // What the phone sent is shown, never obeyed, by the terminal.
+    Run("Ppt\x1b[2J", "\x1b]0;x\x07\r", "id\x7f,name");
+    EXPECT_EQ(trace_, "CID=id\\x7f,name, CMD=Ppt\\x1b[2J, PARAM=\\x1b]0;x\\x07\\x0d\n");
     Run("QueryInfo", "Version");
     EXPECT_EQ(trace_, "");
     Run("Anything", "PptCurPage-ish");
@@ -99,17 +103,14 @@ TEST_F(DispatcherTest, PresentationCommandsPostTheirRequests) {
     Run("PptGotoPage", "7");
     Run("PptGotoPage", "abc");
     Run("PptQuit", "");
-    EXPECT_THAT(requests_.Posted(),
-                ElementsAre(PresentationRequest{PR_NEXT_PAGE, 0, 0},
-                            PresentationRequest{PR_PREV_PAGE, 0, 0},
-                            PresentationRequest{PR_EXPLORER, 0, 0},
-                            PresentationRequest{PR_PRE_DRAW, 0, 0},
-                            PresentationRequest{PR_DRAW_DOWN, 0, 0},
-                            PresentationRequest{PR_DRAW_UP, 0, 0},
-                            PresentationRequest{PR_DRAW_UP, 0, 1},
-                            PresentationRequest{PR_GOTO_PAGE, 7, 0},
-                            PresentationRequest{PR_GOTO_PAGE, 0, 0},
-                            PresentationRequest{PR_QUIT, 0, 0}));
+    EXPECT_THAT(
+        requests_.Posted(),
+        ElementsAre(PresentationRequest{PR_NEXT_PAGE, 0, 0},
+                    PresentationRequest{PR_PREV_PAGE, 0, 0}, PresentationRequest{PR_EXPLORER, 0, 0},
+                    PresentationRequest{PR_PRE_DRAW, 0, 0}, PresentationRequest{PR_DRAW_DOWN, 0, 0},
+                    PresentationRequest{PR_DRAW_UP, 0, 0}, PresentationRequest{PR_DRAW_UP, 0, 1},
+                    PresentationRequest{PR_GOTO_PAGE, 7, 0},
+                    PresentationRequest{PR_GOTO_PAGE, 0, 0}, PresentationRequest{PR_QUIT, 0, 0}));
     EXPECT_TRUE(input_.Events().empty());
 }
 
@@ -127,13 +128,12 @@ TEST_F(DispatcherTest, ChangeStateStoresPenOnlyForModeOne) {
     EXPECT_EQ(context_.ppt.penWidth, 5);
     Run("PptChangeState", "1");  // mode 1 without a colour keeps the pen
     EXPECT_EQ(context_.ppt.penColor, 65280u);
-    EXPECT_THAT(requests_.Posted(),
-                ElementsAre(PresentationRequest{PR_CHANGE_STATE, 1, 255},
-                            PresentationRequest{PR_CHANGE_STATE, 1, 65280},
-                            PresentationRequest{PR_CHANGE_STATE, 3, 0},
-                            PresentationRequest{PR_CHANGE_STATE, 2, 99},
-                            PresentationRequest{PR_CHANGE_STATE, 2, 99},
-                            PresentationRequest{PR_CHANGE_STATE, 1, 0}));
+    EXPECT_THAT(requests_.Posted(), ElementsAre(PresentationRequest{PR_CHANGE_STATE, 1, 255},
+                                                PresentationRequest{PR_CHANGE_STATE, 1, 65280},
+                                                PresentationRequest{PR_CHANGE_STATE, 3, 0},
+                                                PresentationRequest{PR_CHANGE_STATE, 2, 99},
+                                                PresentationRequest{PR_CHANGE_STATE, 2, 99},
+                                                PresentationRequest{PR_CHANGE_STATE, 1, 0}));
 }
 
 TEST_F(DispatcherTest, DrawLinePacksCoordinatesLikeMakeLong) {
@@ -198,6 +198,50 @@ TEST_F(DispatcherTest, LoginShowsTheNameOrTheOneStoredByDiscovery) {
     EXPECT_THAT(context_.popups, ElementsAre("Ann's phone", "OFFICE-PC", ""));
     Run("Login", std::string(300, 'n').c_str());
     EXPECT_EQ(context_.popups.back().size(), 255u);
+
+    // Long names are cut on whole characters: the 255 UTF-16 units never end in half a pair,
+    // and the narrow text never ends in half a character.
+    std::string umlauts;
+    for (int i = 0; i < 130; ++i) umlauts += "\xC3\x9C";  // Ü
+    Run("Login", umlauts.c_str());
+    const std::string shown = context_.popups.back();
+    EXPECT_LE(shown.size(), 255u);
+    EXPECT_EQ(AnsiToUtf16(shown),
+              AnsiToUtf16(Utf8ToAnsi(umlauts)).substr(0, AnsiToUtf16(shown).size()));
+#if !defined(_WIN32)
+    EXPECT_EQ(shown, umlauts.substr(0, 254));  // 127 whole characters
+    std::string faces;
+    for (int i = 0; i < 200; ++i) faces += "\xF0\x9F\x98\x80";  // U+1F600, a surrogate pair
+    Run("Login", faces.c_str());
+    EXPECT_EQ(context_.popups.back(), faces.substr(0, 252));  // not 127 pairs and half of one
+#endif
+}
+
+TEST_F(DispatcherTest, ComputerNameInPcInfoEndsOnAWholeCharacter) {
+    std::string umlauts;
+    for (int i = 0; i < 130; ++i) umlauts += "\xC3\x9C";  // Ü
+    const std::string ansi = Utf8ToAnsi(umlauts);
+    context_.SetComputerName(ansi);
+    const std::string reply = Run("QueryInfo", "PcInfo");
+    const std::string prefix = "QueryInfo:PcInfo,00-1A-2B-3C-4D-5E,";
+    ASSERT_EQ(reply.compare(0, prefix.size(), prefix), 0) << reply;
+    ASSERT_EQ(reply.back(), '\n');
+    // The name goes out in the program's own text, at most 259 bytes of it.
+    const std::string name = reply.substr(prefix.size(), reply.size() - prefix.size() - 1);
+    EXPECT_LE(name.size(), 259u);
+    EXPECT_EQ(name, ansi.substr(0, name.size()));
+    EXPECT_EQ(AnsiToUtf16(name), AnsiToUtf16(ansi).substr(0, AnsiToUtf16(name).size()));
+#if !defined(_WIN32)
+    EXPECT_EQ(name, umlauts.substr(0, 258));  // 129 whole characters
+#endif
+    // 130 × 中: three bytes each in UTF-8, two in a Chinese code page (936), where both cut to
+    // 258 bytes; a code page without it has one byte each and nothing to cut.
+    std::string han;
+    for (int i = 0; i < 130; ++i) han += "\xE4\xB8\xAD";
+    const std::string hanAnsi = Utf8ToAnsi(han);
+    context_.SetComputerName(hanAnsi);
+    EXPECT_EQ(Run("QueryInfo", "PcInfo"),
+              prefix + hanAnsi.substr(0, hanAnsi.size() > 259 ? 258 : hanAnsi.size()) + "\n");
 }
 
 TEST_F(DispatcherTest, RequestsWithoutAWorkerAreLost) {

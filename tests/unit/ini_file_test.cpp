@@ -50,6 +50,19 @@ TEST(IniFileRead, HandlesLineEndsByteOrderMarkAndRepeatedNames) {
     EXPECT_EQ(IniFile("").Get("S", "a"), std::nullopt);
     EXPECT_EQ(IniFile("[S]").Get("S", "a"), std::nullopt);
 
+    // CRs before the LF, and a CR alone, end a line: no value keeps a CR.
+    IniFile crs("[S]\r\r\nAutoStart=yes\r\r\nPasswd=735\r\r\nold=mac\rnext=1\r");
+    EXPECT_EQ(crs.Get("S", "AutoStart"), "yes");
+    EXPECT_EQ(crs.Get("S", "Passwd"), "735");
+    EXPECT_EQ(crs.Get("S", "old"), "mac");
+    EXPECT_EQ(crs.Get("S", "next"), "1");
+
+    // A section's name ends at the first "]"; the rest of the header line does not count.
+    IniFile headers("[A]B]\nx=1\n[C] ; note\ny=2\n");
+    EXPECT_EQ(headers.Get("A", "x"), "1");
+    EXPECT_EQ(headers.Get("A]B", "x"), std::nullopt);
+    EXPECT_EQ(headers.Get("C", "y"), "2");
+
     // Only the first section and first key of a name count; lines before any section none.
     IniFile twice("k=0\n[S]\nk=1\nK=2\n[s]\nk=3\nonly=later\n");
     EXPECT_EQ(twice.Get("s", "k"), "1");
@@ -98,6 +111,34 @@ TEST(IniFileWrite, AddsANewSectionAtTheEndInTheFilesOwnLineEnds) {
     empty.Set("CorvaneServer", "Passwd", "735");
     empty.Set("CorvaneServer", "PcName", "lab");
     EXPECT_EQ(empty.Text(), "[CorvaneServer]\nPasswd=735\nPcName=lab\n");
+}
+
+TEST(IniFileWrite, EditsKeepLoneAndDoubledCarriageReturns) {
+    const std::string text = "[S]\r\r\na=1\r\r\nb=2\rc=3\r";
+    IniFile ini(text);
+    EXPECT_EQ(ini.Text(), text);
+    ini.Set("S", "b", "20");
+    ini.Set("S", "d", "4");
+    EXPECT_EQ(ini.Text(), "[S]\r\r\na=1\r\r\nb=20\rc=3\rd=4\r\r\n");
+    EXPECT_EQ(ini.Get("S", "c"), "3");
+    EXPECT_EQ(ini.Get("S", "d"), "4");
+}
+
+TEST(IniFileWrite, QuotedValuesReadBackExactly) {
+    // Only values that reading would change get quotes, so files keep their usual look.
+    for (const char* plain : {"735", "Lab PC", "a \"b\" c", "\"half", "it's'", "\"", ""}) {
+        EXPECT_EQ(QuoteIniValue(plain), plain);
+    }
+    EXPECT_EQ(QuoteIniValue("  pass word  "), "\"  pass word  \"");
+    EXPECT_EQ(QuoteIniValue("\"quoted\""), "\"\"quoted\"\"");
+    for (const std::string value : {"  pass word  ", "\"quoted\"", "'single'", "\"\"", "''", "\tx",
+                                    "x\x0b", "\"a'", " \"", "\x7f", "plain", "\"half", ""}) {
+        IniFile ini;
+        ini.Set("S", "k", QuoteIniValue(value));
+        EXPECT_EQ(ini.Get("S", "k"), value) << ini.Text();
+    }
+    // Only the first line of a value can be stored.
+    EXPECT_EQ(QuoteIniValue(" a\nb "), "\" a\"");
 }
 
 TEST(IniFileWrite, AValueCannotAddLinesOfItsOwn) {

@@ -138,3 +138,24 @@ TEST_F(ConnectionNotifierTest, BurstOfLoginsEndsWithTheLastOneInOrder) {
         previous = n;
     }
 }
+
+TEST_F(ConnectionNotifierTest, TheCallerChoosesTheLineAndThePhonesTextIsShownEscaped) {
+    auto own = CreateConnectionNotifier([](const std::string& title, const std::string& body) {
+        return "Update " + title + ": " + body;
+    });
+    auto silent = CreateConnectionNotifier(nullptr);
+    auto login = CreateConnectionNotifier();
+    testing::internal::CaptureStdout();
+    own->Show("2.0", "https://updates.example/Setup.exe");
+    const bool ownShown = own->WaitUntilShown(10000);
+    silent->Show("nothing", "at all");
+    const bool silentShown = silent->WaitUntilShown(10000);
+    // A name that would set the terminal's title and clear its screen if printed as it is.
+    login->Show("\x1b]0;x\x07Pixel\x1b[2J", kConnectedNoticeBody);
+    const bool loginShown = login->WaitUntilShown(10000);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(ownShown && silentShown && loginShown);
+    EXPECT_EQ(out,
+              "Update 2.0: https://updates.example/Setup.exe\n"
+              "Connected: \\x1b]0;x\\x07Pixel\\x1b[2J 已经连上来了\n");
+}

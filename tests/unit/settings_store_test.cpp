@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,11 +10,13 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/profile.h"
 #include "shell/settings_store.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +164,58 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeWrittenLosesWritesSilently) {
     EXPECT_EQ(ReadSetting(kPasswdKey), "");
 }
 
+TEST_F(SettingsStoreTest, ValuesWithBlanksOrQuotesAtTheirEndsReadBackExactly) {
+    for (const std::string value :
+         {"  pass word  ", "\"quoted\"", "'single'", "\tTab", "end ", "\"half", "\"\"", "plain"}) {
+        WriteSetting(kPasswdKey, value);
+        EXPECT_EQ(ReadSetting(kPasswdKey), value);
+    }
+    WriteSetting(kPcNameKey, " Lab PC ");
+    EXPECT_EQ(ReadSetting(kPcNameKey), " Lab PC ");
+    // Values that read back anyway are stored as they are.
+    WriteSetting(kShowMainKey, "yes");
+    const std::string text = ReadAll(path_);
+    auto hasLine = [&text](const std::string& line) {
+        const size_t at = text.find(line);
+        return at != std::string::npos && at + line.size() < text.size() &&
+               (text[at + line.size()] == '\r' || text[at + line.size()] == '\n');
+    };
+    EXPECT_TRUE(hasLine("PcName=\" Lab PC \"")) << text;
+    EXPECT_TRUE(hasLine("Passwd=plain")) << text;
+    EXPECT_TRUE(hasLine("ShowMain=yes")) << text;
+
+    // Files written before read as they always did: blanks trimmed, one pair of quotes removed.
+    WriteAll(path_, "[CorvaneServer]\r\nPasswd=  old  \r\nPcName='Lab'\r\n");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "old");
+    EXPECT_EQ(ReadSetting(kPcNameKey), "Lab");
+}
+
+// The same file read here and by the Windows profile functions (this test under Wine) gives the
+// same values: some editors end lines in CR CR LF, and a lone CR ends a line too.
+TEST_F(SettingsStoreTest, CarriageReturnsReadAsTheWindowsProgramReadsThem) {
+    WriteAll(path_,
+             "[CorvaneServer]\r\r\n"
+             "AutoStart=yes\r\r\n"
+             "Passwd=735\r\r\n"
+             "iVert= 70 \r\r\n"
+             "iHorz=30\rShowMain=no\r"
+             "[Other]\r\r\n"
+             "Passwd=other\r\r\n");
+    EXPECT_EQ(ReadSetting(kAutoStartKey), "yes");
+    EXPECT_TRUE(SettingIsYes(ReadSetting(kAutoStartKey)));
+    EXPECT_EQ(ReadSetting(kPasswdKey), "735");
+    EXPECT_EQ(ReadSetting(kVertKey), "70");
+    EXPECT_EQ(ReadSetting(kHorzKey), "30");
+    EXPECT_EQ(ReadSetting(kShowMainKey), "no");
+    EXPECT_EQ(ReadProfileValue(path_, "Other", "Passwd"), "other");
+#if !defined(_WIN32)
+    // A section's name ends at its first "]", as Windows reads it (Wine, which runs this test
+    // for the Windows program here, ends it at the last one).
+    WriteAll(path_, "[CorvaneServer]x]\nPasswd=4711\n");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "4711");
+#endif
+}
+
 TEST_F(SettingsStoreTest, AutoStartNoticesAreTheFixedChineseTexts) {
 #if defined(_WIN32)
     auto gbk = [](const char* text) {  // GBK whatever the system's own code page
@@ -291,6 +346,93 @@ TEST_F(AutoStartTest, AnEntryThatCannotBeWrittenTurnsAutostartOffAndIsLogged) {
     EXPECT_NE(LoggedBy(true, &state).find("不能向注册表写入信息。\n"), std::string::npos);
     EXPECT_FALSE(state);
     EXPECT_EQ(ReadSetting(kAutoStartKey), "no");
+}
+
+namespace {
+
+// A settings file in a folder of its own; the folder is removed afterwards.
+class SettingsFolderTest : public SettingsStoreTest {
+protected:
+    void SetUp() override {
+        SettingsStoreTest::SetUp();
+        char pattern[] = "/tmp/corvane-settings-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        SetSettingsPathForTesting(folder_ + "/CorvaneServer.ini");
+        file_ = SettingsFilePath();
+    }
+    void TearDown() override {
+        chmod(folder_.c_str(), 0700);
+        if (!folder_.empty()) fs::remove_all(folder_);
+        SettingsStoreTest::TearDown();
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string folder_;
+    std::string file_;
+};
+
+// Root may create files in any folder: the writes of these cases are made as "nobody" then.
+class UnprivilegedWrites {
+public:
+    UnprivilegedWrites() : wasRoot_(geteuid() == 0) {
+        if (wasRoot_) dropped_ = seteuid(65534) == 0;
+    }
+    ~UnprivilegedWrites() {
+        if (wasRoot_ && dropped_) {
+            EXPECT_EQ(seteuid(0), 0);
+        }
+    }
+    bool Usable() const { return !wasRoot_ || dropped_; }
+
+private:
+    const bool wasRoot_;
+    bool dropped_ = false;
+};
+
+}  // namespace
+
+TEST_F(SettingsFolderTest, AWritableFileInAFolderThatTakesNoNewFileIsUpdatedInPlace) {
+    WriteSetting(kPasswdKey, "735");
+    WriteSetting(kPcNameKey, "Lab PC");
+    ASSERT_EQ(chmod(file_.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(folder_.c_str(), 0555), 0);
+    {
+        UnprivilegedWrites unprivileged;
+        if (!unprivileged.Usable()) GTEST_SKIP() << "cannot write as another user";
+        if (faccessat(AT_FDCWD, folder_.c_str(), W_OK, AT_EACCESS) == 0) {
+            GTEST_SKIP() << "this user writes anywhere";
+        }
+        WriteSetting(kPasswdKey, "  a longer password than before  ");
+        WriteSetting(kShowMainKey, "no");
+        EXPECT_EQ(ReadSetting(kPasswdKey), "  a longer password than before  ");
+        EXPECT_EQ(ReadSetting(kPcNameKey), "Lab PC");
+        WriteSetting(kPasswdKey, "short");  // the file shrinks: nothing of the old text stays
+    }
+    EXPECT_EQ(ReadAll(file_), "[CorvaneServer]\nPasswd=short\nPcName=Lab PC\nShowMain=no\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"CorvaneServer.ini"});
+}
+
+TEST_F(SettingsFolderTest, TemporaryFilesOfProcessesThatAreGoneAreRemovedAtTheNextWrite) {
+    // 999999999 is beyond any process id; process 1 always runs, and so does this one.
+    const std::string gone = "CorvaneServer.ini.tmp-999999999-3";
+    std::vector<std::string> kept = {"CorvaneServer.ini.tmp-1-0",
+                                     "CorvaneServer.ini.tmp-" + std::to_string(getpid()) + "-77",
+                                     "CorvaneServer.ini.tmp-x", "Other.ini.tmp-999999999-0"};
+    WriteAll(folder_ + "/" + gone, "left over");
+    for (const std::string& name : kept) WriteAll(folder_ + "/" + name, "left over");
+    WriteSetting(kPasswdKey, "735");
+    EXPECT_EQ(ReadSetting(kPasswdKey), "735");
+    kept.push_back("CorvaneServer.ini");
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(Names(), kept);
 }
 
 TEST_F(AutoStartTest, AReadOnlyFolderTurnsAutostartOff) {

@@ -250,6 +250,12 @@ TEST_F(SlideshowTest, CreationFailuresAreCounted) {
         Output([&] { ppt_.InitApplication(); });
         EXPECT_EQ(ReadSetting(kOfficeInitErrorCountKey), "1-0x800401f3") << stored;
     }
+    // The count stops at the largest int instead of turning negative (and so back to 1).
+    for (const char* stored : {"2147483646-0x5", "2147483647-0x5", "99999999999-0x5"}) {
+        WriteSetting(kOfficeInitErrorCountKey, stored);
+        Output([&] { ppt_.InitApplication(); });
+        EXPECT_EQ(ReadSetting(kOfficeInitErrorCountKey), "2147483647-0x800401f3") << stored;
+    }
 }
 
 TEST_F(SlideshowTest, RefreshReportsTheShowAndKeepsTheLastWindowSize) {

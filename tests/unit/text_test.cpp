@@ -9,6 +9,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "platform/win32/code_page_text.h"
 #endif
 
 namespace {
@@ -120,4 +122,64 @@ TEST(AnsiText, ConvertsThroughTheSystemCodePage) {
     EXPECT_EQ(AnsiToUtf16("caf\xC3\xA9"), u"caf\x00E9");
     EXPECT_EQ(Utf16ToAnsi(u"\x4E2D\xD83D\xDE00"), "\xE4\xB8\xAD\xF0\x9F\x98\x80");
 #endif
+}
+
+TEST(TextCuts, NeverEndInsideACharacter) {
+    const std::string u = "\xC3\x9C";             // Ü, two bytes
+    const std::string han = "\xE4\xB8\xAD";       // 中, three bytes
+    const std::string face = "\xF0\x9F\x98\x80";  // U+1F600, four bytes
+    std::string names;
+    for (int i = 0; i < 130; ++i) names += u;
+    EXPECT_EQ(CutUtf8(names, 259), names.substr(0, 258));  // 129 whole characters
+    EXPECT_EQ(CutUtf8(names, 258), names.substr(0, 258));
+    EXPECT_EQ(CutUtf8(names, 999), names);
+    for (size_t limit = 0; limit <= 8; ++limit) {
+        const std::string text = "a" + han + face;  // 8 bytes: ends after 1, 4 and 8
+        const size_t kept = limit < 1 ? 0 : limit < 4 ? 1 : limit < 8 ? 4 : 8;
+        EXPECT_EQ(CutUtf8(text, limit), text.substr(0, kept)) << limit;
+    }
+    // Bytes that belong to no character are cut like single bytes.
+    EXPECT_EQ(CutUtf8("ab\x80\x80\x80\x80\x80", 5), "ab\x80\x80\x80");
+    EXPECT_EQ(CutUtf8("a\xE4\xB8z", 2), "a");  // a character cut short in the text itself
+
+    const std::u16string pairs = u"x\xD83D\xDE00\xD83D\xDE00";
+    EXPECT_EQ(CutUtf16(pairs, 2), u"x");
+    EXPECT_EQ(CutUtf16(pairs, 3), u"x\xD83D\xDE00");
+    EXPECT_EQ(CutUtf16(pairs, 4), u"x\xD83D\xDE00");
+    EXPECT_EQ(CutUtf16(u"\xDE00\xDE00", 1), u"\xDE00");  // no pair to keep together
+
+    // Program text: UTF-8 here; a double-byte code page on Chinese Windows.
+#if defined(_WIN32)
+    const std::string gbk =
+        "\xD6\xD0\xCE\xC4"
+        "A\xB2\xBB";  // 中文A不
+    EXPECT_EQ(CutCodePageText(936, gbk, 3), "\xD6\xD0");
+    EXPECT_EQ(CutCodePageText(936, gbk, 5),
+              "\xD6\xD0\xCE\xC4"
+              "A");
+    EXPECT_EQ(CutCodePageText(936, gbk, 6),
+              "\xD6\xD0\xCE\xC4"
+              "A");
+    // A trail byte may have a lead byte's value: 0xD6 0xD6 0xD6 0xD6 is two characters.
+    EXPECT_EQ(CutCodePageText(936, "\xD6\xD6\xD6\xD6", 3), "\xD6\xD6");
+    EXPECT_EQ(CutCodePageText(1252, "\xDC\xDC\xDC", 2), "\xDC\xDC");
+    EXPECT_EQ(CutCodePageText(CP_UTF8, names, 259), names.substr(0, 258));
+    const std::string ansi = Utf8ToAnsi(names);
+    const std::string cut(CutAnsi(ansi, 259));
+    EXPECT_LE(cut.size(), 259u);
+    EXPECT_EQ(AnsiToUtf16(cut), AnsiToUtf16(ansi).substr(0, AnsiToUtf16(cut).size()));
+#else
+    EXPECT_EQ(CutAnsi(names, 259), names.substr(0, 258));
+#endif
+}
+
+TEST(EscapeControls, ShowsControlBytesAndKeepsEverythingElse) {
+    EXPECT_EQ(EscapeControls("\x1b]0;x\x07"), "\\x1b]0;x\\x07");
+    EXPECT_EQ(EscapeControls(std::string("a\0b\r\n\t\x7f", 7)), "a\\x00b\\x0d\\x0a\\x09\\x7f");
+    // C1 controls in UTF-8 (U+009B is a terminal's one-byte CSI); U+00A0 and on stay.
+    EXPECT_EQ(EscapeControls("\xC2\x9B"
+                             "2J\xC2\x80\xC2\xA0\xC3\x9C"),
+              "\\xc2\\x9b"
+              "2J\\xc2\\x80\xC2\xA0\xC3\x9C");
+    EXPECT_EQ(EscapeControls("Pixel 7, \\ ~ 会议室 \xC2"), "Pixel 7, \\ ~ 会议室 \xC2");
 }

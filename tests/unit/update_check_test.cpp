@@ -200,8 +200,9 @@ TEST_F(UpdateCheckTest, LineFeedsAreDroppedAndCarriageReturnsKept) {
     std::string url;
     CheckBody(200, "{\"status\":\"ok\",\r\n\"message\":\n\"https://x/y\"}\r\n", &url);
     EXPECT_EQ(url, "https://x/y");
+    // The line shows the kept CR (like any control byte from the service) escaped.
     const std::string out = CheckBody(200, "{\"status\":\n\"ok\"\r\n", &url);
-    EXPECT_EQ(out, "Code=200\n[{\"status\":\"ok\"\r] json error\n");
+    EXPECT_EQ(out, "Code=200\n[{\"status\":\"ok\"\\x0d] json error\n");
 }
 
 TEST_F(UpdateCheckTest, NetworkFailurePrintsTheErrorCutAt255) {

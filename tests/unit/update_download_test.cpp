@@ -196,6 +196,17 @@ TEST_F(UpdateDownloadTest, AFileThatCannotBeCreatedStopsTheDownload) {
     EXPECT_TRUE(host.Events().empty());
 }
 
+TEST_F(UpdateDownloadTest, NoPlaceForTheInstallerDownloadsNothing) {
+    host.downloadPath = "";  // the system named no temporary folder
+    int result = 0;
+    const std::string out = Download(ScriptedReply::Body(200, Bytes(100)), &result);
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(http.requests.empty());
+    EXPECT_THAT(out,
+                HasSubstr("Update: no folder to save the installer in; nothing downloaded.\n"));
+    EXPECT_TRUE(host.Events().empty());
+}
+
 TEST_F(UpdateDownloadTest, PlainHttpInstallerIsRefusedWithoutAnyRequest) {
     {
         std::ofstream old(path, std::ios::binary);

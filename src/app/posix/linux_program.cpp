@@ -83,7 +83,7 @@ int RunLinuxProgram() {
     // The updater's question becomes a desktop notice here; nothing is downloaded or run.
     std::shared_ptr<UpdateWorker> updater =
         UpdateWorker::Start(std::make_unique<ApplicationUpdateFacts>(*program),
-                            std::make_unique<NoticeUpdateDialogue>(CreateConnectionNotifier()),
+                            std::make_unique<NoticeUpdateDialogue>(CreateUpdateNotifier()),
                             CreateHttpClient(BuiltInHttpClientOptions()), BuiltInUpdateSettings());
     while (!WaitForStopSignal(signals, 5)) {
         std::string now = AddressText();

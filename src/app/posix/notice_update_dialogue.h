@@ -18,6 +18,10 @@ private:
     std::unique_ptr<ConnectionNotifier> notifier_;
 };
 
+// The notifier for update notices: without a notification service it prints nothing, since
+// AskToUpdate prints the update's own line in any case.
+std::unique_ptr<ConnectionNotifier> CreateUpdateNotifier();
+
 // The notice's title and text for a new version at `url`.
 inline constexpr const char* kUpdateNoticeTitle = "CorvaneServer update";
 std::string UpdateNoticeText(const std::string& url);

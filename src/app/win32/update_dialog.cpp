@@ -99,12 +99,7 @@ public:
         std::lock_guard<std::mutex> guard(gate_);
         return cancel_ == nullptr || cancel_->load() != 0;
     }
-    std::string DownloadFilePath() override {
-        char folder[MAX_PATH] = "";
-        GetTempPathA(MAX_PATH, folder);
-        // The folder ends in a backslash already; the doubled one is harmless.
-        return std::string(folder) + "\\Slidora.exe";
-    }
+    std::string DownloadFilePath() override { return InstallerDownloadPath(); }
     void StartInstaller(const std::string& path) override {
         ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
@@ -122,6 +117,17 @@ private:
     std::atomic<std::int32_t>* cancel_;
     std::atomic<DWORD> threadId_{0};
 };
+
+std::string InstallerDownloadPath() {
+    char folder[MAX_PATH] = "";
+    // 0 is a failure; a length beyond the buffer means the folder did not fit and the buffer
+    // holds nothing usable. Either way the file name alone would put the installer at the root
+    // of the current drive.
+    const DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || folder[0] == '\0') return std::string();
+    // The folder ends in a backslash already; the doubled one is harmless.
+    return std::string(folder, length) + "\\Slidora.exe";
+}
 
 CUpdateDlg::CUpdateDlg(CorvaneApplication& application, UpdateSettings settings,
                        HttpClientOptions httpOptions)

@@ -20,6 +20,10 @@ class CorvaneApplication;
 class UpdateWorker;
 class Win32UpdateDialogue;
 
+// Where the installer is saved: the user's temporary folder followed by "\Slidora.exe", or empty
+// when the system names no temporary folder (nothing is downloaded then). Any thread.
+std::string InstallerDownloadPath();
+
 class CUpdateDlg : public DialogWindow {
 public:
     // The application gives the form's values and is the main window's ShowFlag; it must outlive

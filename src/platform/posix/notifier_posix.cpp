@@ -102,21 +102,26 @@ private:
 
 class PosixConnectionNotifier : public ConnectionNotifier {
 public:
+    explicit PosixConnectionNotifier(NoticeConsoleLine consoleLine) : consoleLine_(consoleLine) {}
+
     void Show(const std::string& title, const std::string& body) override {
         thread_.Post(title, body);
     }
     bool WaitUntilShown(int timeoutMs) override { return thread_.WaitIdle(timeoutMs); }
 
 private:
-    // Declared first so that it outlives the thread that uses it.
+    // Declared before the thread so that they outlive it.
+    const NoticeConsoleLine consoleLine_;
     DesktopNotice notice_;
     NoticeThread thread_{[this](const std::string& title, const std::string& body) {
-        if (!notice_.Show(title, body)) PrintConnectionNotice(title, body);
+        if (!notice_.Show(title, body) && consoleLine_ != nullptr) {
+            PrintNoticeLine(consoleLine_(title, body));
+        }
     }};
 };
 
 }  // namespace
 
-std::unique_ptr<ConnectionNotifier> CreateConnectionNotifier() {
-    return std::make_unique<PosixConnectionNotifier>();
+std::unique_ptr<ConnectionNotifier> CreateConnectionNotifier(NoticeConsoleLine consoleLine) {
+    return std::make_unique<PosixConnectionNotifier>(consoleLine);
 }

@@ -29,6 +29,6 @@ void WriteProfileValue(const std::string& path, const char* section, const char*
     // A file that exists but cannot be read is left alone: writing it back would lose it.
     if (ReadWholeFile(path, &text) == FileRead::kFailed) return;
     IniFile file(text);
-    file.Set(section, key, value);
-    ReplaceFileAtomically(path, file.Text());
+    file.Set(section, key, QuoteIniValue(value));
+    RewriteFile(path, file.Text());
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/profile.h"
+#include "support/ini_file.h"
 
 std::string ReadProfileValue(const std::string& path, const char* section, const char* key) {
     char buffer[kProfileValueLimit + 1] = {};
@@ -10,6 +11,7 @@ std::string ReadProfileValue(const std::string& path, const char* section, const
 
 void WriteProfileValue(const std::string& path, const char* section, const char* key,
                        const char* value) {
-    // The system serialises profile access; a failed write is not reported to anyone.
-    WritePrivateProfileStringA(section, key, value, path.c_str());
+    // The system serialises profile access; a failed write is not reported to anyone. Its reads
+    // trim and unquote, so a value that would come back changed is stored in quotes.
+    WritePrivateProfileStringA(section, key, QuoteIniValue(value).c_str(), path.c_str());
 }

@@ -3,6 +3,8 @@
 #include <climits>
 
 #include "platform/text_conversion.h"
+#include "platform/win32/code_page_text.h"
+#include "support/text.h"
 
 namespace {
 
@@ -41,3 +43,20 @@ std::u16string Utf8ToUtf16(std::string_view text) { return ToUtf16(CP_UTF8, text
 std::string Utf16ToUtf8(std::u16string_view text) { return FromUtf16(CP_UTF8, text); }
 std::string AnsiToUtf8(std::string_view text) { return Utf16ToUtf8(AnsiToUtf16(text)); }
 std::string Utf8ToAnsi(std::string_view text) { return Utf16ToAnsi(Utf8ToUtf16(text)); }
+
+std::string_view CutCodePageText(unsigned codePage, std::string_view text, size_t limit) {
+    if (text.size() <= limit) return text;
+    if (codePage == CP_UTF8) return CutUtf8(text, limit);
+    // A trail byte may look like a lead byte, so characters are counted from the start.
+    size_t end = 0;
+    while (end < limit) {
+        const size_t length = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[end])) ? 2 : 1;
+        if (end + length > limit) break;
+        end += length;
+    }
+    return text.substr(0, end);
+}
+
+std::string_view CutAnsi(std::string_view text, size_t limit) {
+    return CutCodePageText(GetACP(), text, limit);
+}

@@ -64,6 +64,27 @@ TEST_F(MainWindowTest, EditedPasswordAppliesToTheNextLogin) {
     EXPECT_EQ(Setting(kPasswdKey), "4321");
 }
 
+TEST_F(MainWindowTest, PasswordsWithOuterBlanksOrQuotesSurviveARestart) {
+    for (const char* password : {"  pass word  ", "\"quoted\""}) {
+        Open();
+        SetDlgItemTextA(Basic(), IDC_PASSWORD, password);
+        SetDlgItemTextA(Basic(), IDC_COMPUTER_NAME, " Lab PC ");
+        ShutDown();
+        window_.reset();
+
+        // The next start reads them back through the system's profile functions.
+        Open();
+        EXPECT_EQ(ItemText(Basic(), IDC_PASSWORD), password);
+        EXPECT_EQ(window_->Password(), password);
+        EXPECT_EQ(window_->ComputerName(), " Lab PC ");
+        EXPECT_EQ(PhoneClient(Port()).Login("id-a", password), "Login:OK\n") << password;
+        EXPECT_EQ(PhoneClient(Port()).Login("id-b", "pass word"), "Login:ER\n");
+        EXPECT_EQ(PhoneClient(Port()).Login("id-c", "quoted"), "Login:ER\n");
+        ShutDown();
+        window_.reset();
+    }
+}
+
 TEST_F(MainWindowTest, EditedNameIsStoredAndAnsweredToProbes) {
     udpPort_ = FreeUdpPort();
     Open();

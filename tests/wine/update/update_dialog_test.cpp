@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/win32/update_dialog.h"
 #include "desktop.h"
@@ -202,6 +203,50 @@ TEST_F(UpdateDialogTest, CreatedHiddenTopMostAt20And10WithItsCaption) {
     EXPECT_EQ(range.iHigh, 100);
     EXPECT_EQ(ProgressPosition(window), 0);
     EXPECT_EQ(ItemText(window, IDC_UPDATE_TEXT), "");
+}
+
+// The environment variables the system takes the temporary folder from, changed for a case and
+// put back afterwards.
+class TemporaryFolderVariables {
+public:
+    TemporaryFolderVariables() {
+        for (const char* name : kNames) {
+            char value[4096] = "";
+            const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+            saved_.push_back({name, length > 0 && length < sizeof value, value});
+        }
+    }
+    ~TemporaryFolderVariables() {
+        for (const Saved& s : saved_)
+            SetEnvironmentVariableA(s.name, s.set ? s.value.c_str() : nullptr);
+    }
+    void SetAll(const std::string& value) {
+        for (const char* name : kNames) SetEnvironmentVariableA(name, value.c_str());
+    }
+
+private:
+    static constexpr const char* kNames[] = {"TMP", "TEMP", "USERPROFILE"};
+    struct Saved {
+        const char* name;
+        bool set;
+        std::string value;
+    };
+    std::vector<Saved> saved_;
+};
+
+TEST(InstallerDownloadPath, IsInTheTemporaryFolderOrEmptyWhenThereIsNone) {
+    char folder[MAX_PATH] = "";
+    ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
+    EXPECT_EQ(InstallerDownloadPath(), std::string(folder) + "\\Slidora.exe");
+
+    // A folder too long for the system's path limit: the lookup fails, and the installer must
+    // then not land at the root of the drive ("\Slidora.exe").
+    TemporaryFolderVariables variables;
+    variables.SetAll("C:\\" + std::string(300, 'x'));
+    char tooLong[MAX_PATH] = "";
+    const DWORD length = GetTempPathA(MAX_PATH, tooLong);
+    ASSERT_TRUE(length == 0 || length >= MAX_PATH) << "the lookup still worked: " << tooLong;
+    EXPECT_EQ(InstallerDownloadPath(), "");
 }
 
 TEST_F(UpdateDialogTest, ProgressTexts) {
