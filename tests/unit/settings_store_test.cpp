@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "file_text.h"
 #include "platform/process.h"
 #include "shell/settings_store.h"
 
@@ -24,13 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -110,7 +104,7 @@ TEST_F(SettingsStoreTest, HandWrittenFileReadsLooselyAndKeepsEverythingThroughWr
     EXPECT_EQ(ReadSetting(kPasswdKey), "secret");
     EXPECT_EQ(ReadSetting(kVertKey), "75");
     EXPECT_EQ(ReadSetting(kHorzKey), "50");
-    std::string text = ReadAll(path_);
+    std::string text = ReadFileText(path_);
 #if defined(_WIN32)
     // The system's writer may reflow blanks; other lines must survive in their order.
     size_t at = 0;
@@ -137,7 +131,7 @@ TEST_F(SettingsStoreTest, MissingFileReadsEmptyAndLongValuesReadBackCut) {
     for (int i = 0; i < 1500; ++i) value += static_cast<char>('a' + i % 26);
     WriteSetting(kPcNameKey, value);
     EXPECT_EQ(ReadSetting(kPcNameKey), value.substr(0, 1023));
-    std::string text = ReadAll(path_);  // the first write made the file
+    std::string text = ReadFileText(path_);  // the first write made the file
     EXPECT_EQ(text.find("[CorvaneServer]"), 0u);
     EXPECT_NE(text.find(value), std::string::npos);  // only the read is limited
 }
@@ -265,7 +259,7 @@ TEST_F(AutoStartTest, OnWritesTheDesktopEntryAndOffRemovesIt) {
     const std::string entry = root_ + "/config/autostart/VolaServer.desktop";
     EXPECT_EQ(AutoStartEntryPath(), entry);
     EXPECT_TRUE(ApplyAutoStart(true));
-    EXPECT_EQ(ReadAll(entry),
+    EXPECT_EQ(ReadFileText(entry),
               "[Desktop Entry]\nType=Application\nName=CorvaneServer\n"
               "Exec=\"" +
                   ExecutablePath() + "\"\nX-GNOME-Autostart-enabled=true\n");

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "desktop.h"
 #include "platform/input.h"
 
 namespace {
@@ -28,13 +29,8 @@ LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 class KeyWindow {
 public:
     KeyWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = RecordKeys;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CorvaneKeyTest";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  50, 50, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateTestWindow(L"CorvaneKeyTest", RecordKeys, L"keys",
+                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200);
         SetForegroundWindow(window_);
         SetFocus(window_);
         Pump();
