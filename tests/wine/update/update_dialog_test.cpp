@@ -26,6 +26,7 @@
 #include "resource.h"
 #include "shell/application.h"
 #include "update_server.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -98,10 +99,11 @@ public:
     CancelAnswer(HWND dialog, int answer) {
         const DWORD thread = GetCurrentThreadId();
         worker_ = std::thread([this, dialog, answer, thread] {
-            for (int i = 0; i < 500 && !box_; ++i) {
-                box_ = FindMessageBox(thread, dialog, L"CorvaneServer");
-                if (!box_) Sleep(20);
-            }
+            WaitUntil(
+                [&] {
+                    return (box_ = FindMessageBox(thread, dialog, L"CorvaneServer")) != nullptr;
+                },
+                std::chrono::seconds(10));
             if (!box_) return;
             text_ = TextOf(GetDlgItem(box_, kMessageTextId));
             PostMessageW(box_, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
