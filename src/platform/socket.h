@@ -21,6 +21,8 @@ void SocketLibraryCleanup();
 
 // The socket library's last error code of the calling thread (WSAGetLastError / errno).
 int SocketLastError();
+// The system's text for such a code.
+std::string SocketErrorText(int code);
 
 SocketHandle OpenTcpSocket();
 SocketHandle OpenUdpSocket4();
@@ -28,11 +30,18 @@ SocketHandle OpenUdpSocket4();
 void CloseSocket(SocketHandle s);
 
 bool SetReuseAddress(SocketHandle s);
+// Datagram options for probes; false with the last error set.
+bool EnableBroadcast(SocketHandle s);
+bool SetMulticastTtl(SocketHandle s, int ttl);
 bool BindSocket(SocketHandle s, std::uint32_t address, std::uint16_t port);
 bool ListenSocket(SocketHandle s, int backlog);
 SocketHandle AcceptSocket(SocketHandle listener, Ipv4Endpoint* peer);
 // Blocking connect (for clients and tests).
 bool ConnectSocket(SocketHandle s, const Ipv4Endpoint& to);
+enum class ConnectResult { kConnected, kRefused, kTimedOut, kFailed };
+// Connects, giving up after `timeoutMs`; the socket is blocking again afterwards. On kFailed
+// the last error tells why.
+ConnectResult ConnectWithin(SocketHandle s, const Ipv4Endpoint& to, int timeoutMs);
 // Port a socket is bound to (for ephemeral ports), 0 on failure.
 std::uint16_t LocalPort(SocketHandle s);
 
@@ -50,3 +59,5 @@ int SendDatagram(SocketHandle s, const char* data, int length, const Ipv4Endpoin
 // Classic dotted-address conversions (inet_addr semantics: false for text that is not one).
 bool ParseIpv4(const char* text, std::uint32_t* address);
 std::string FormatIpv4(std::uint32_t address);
+// A dotted IPv4 address or a host name; false when it does not resolve to an IPv4 address.
+bool ResolveIpv4(const std::string& host, std::uint32_t* address);

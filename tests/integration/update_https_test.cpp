@@ -10,9 +10,9 @@
 #include <string>
 
 #include "fakes/recording_update_host.h"
-#include "integration/update_server.h"
 #include "platform/http_client.h"
 #include "update/updater.h"
+#include "update_server.h"
 
 namespace {
 
@@ -32,17 +32,8 @@ std::string Installer(std::size_t size) {
 
 class UpdateHttpsTest : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new UpdateServer;
-        if (!server_->Start(&startError_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { server_ = UpdateServer::Started(&startError_); }
+    static void TearDownTestSuite() { server_.reset(); }
 
     void SetUp() override {
         ASSERT_NE(server_, nullptr) << startError_;
@@ -88,12 +79,9 @@ protected:
     std::unique_ptr<HttpClient> client_;
 
 private:
-    static UpdateServer* server_;
-    static std::string startError_;
+    static inline std::unique_ptr<UpdateServer> server_;
+    static inline std::string startError_;
 };
-
-UpdateServer* UpdateHttpsTest::server_ = nullptr;
-std::string UpdateHttpsTest::startError_;
 
 TEST_F(UpdateHttpsTest, OkWithAnAddressIsAnUpdate) {
     std::string url;

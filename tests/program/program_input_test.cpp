@@ -1,6 +1,6 @@
 // The real Linux program's input on an X display: pointer moves, typed keys, and the keys that
 // stand in for presentation commands when no presentation program can be automated.
-#include "x11/x11_fixture.h"  // before Xlib's macros meet GoogleTest
+#include "x11_fixture.h"  // before Xlib's macros meet GoogleTest
 
 #include <signal.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "integration/phone_client.h"
-#include "netns/netns_fixture.h"
+#include "netns_fixture.h"
+#include "phone_client.h"
 #include "program_process.h"
 
 namespace {
@@ -45,7 +45,7 @@ TEST_F(ProgramInputTest, PointerTextAndFallbackKeysReachTheDisplay) {
     ASSERT_TRUE(window.ok());
 
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(serverNs_, folder_, display));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
 
     // Away from the screen's edges, so that the move is not cut short.

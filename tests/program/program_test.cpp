@@ -10,8 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "integration/phone_client.h"
-#include "netns/netns_fixture.h"
+#include "file_text.h"
+#include "netns_fixture.h"
+#include "phone_client.h"
 #include "platform/process.h"
 #include "program_process.h"
 #include "shell/settings_store.h"
@@ -31,7 +32,9 @@ protected:
         return folders_.back();
     }
     std::vector<std::string> folders_;
-    std::string Ini(const ProgramProcess& p) { return ReadText(p.folder + "/CorvaneServer.ini"); }
+    std::string Ini(const ProgramProcess& p) {
+        return ReadFileText(p.folder + "/CorvaneServer.ini");
+    }
     // Runs `body` inside the program's namespace.
     void InNamespace(const std::function<void()>& body) {
         std::string error;
@@ -52,7 +55,7 @@ protected:
 TEST_F(ProgramTest, FirstStartWritesDefaultsServesPhonesAndStopsOnSigterm) {
     if (serverNs_.empty()) GTEST_SKIP();
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(serverNs_, Folder("first"), ""));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, Folder("first"), ""));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:  1.52")) << program.Output();
 
     std::string ini = Ini(program);
@@ -61,12 +64,12 @@ TEST_F(ProgramTest, FirstStartWritesDefaultsServesPhonesAndStopsOnSigterm) {
                                     "PcName=" + host, std::string("AutoStart=yes")}) {
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
     }
-    std::string log = ReadText(program.folder + "/CorvaneServer.log");
+    std::string log = ReadFileText(program.folder + "/CorvaneServer.log");
     EXPECT_TRUE(std::regex_search(
         log, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  CorvaneServer Version:  1\.52\n)")))
         << log;
     // Autostart is on by default: the entry runs this very program.
-    std::string entry = ReadText(program.folder + "/.config/autostart/VolaServer.desktop");
+    std::string entry = ReadFileText(program.folder + "/.config/autostart/VolaServer.desktop");
     EXPECT_NE(entry.find("Exec=\"" + program.folder + "/CorvaneServer\""), std::string::npos)
         << entry;
 
@@ -118,7 +121,7 @@ TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
     const std::string name = umlauts.substr(0, 258);  // 129 whole characters
 
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(serverNs_, folder, ""));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder, ""));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
     InNamespace([&] {
         // A probe whose client id would retitle the terminal and clear its screen.
@@ -143,7 +146,7 @@ TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
     StopAndCheckExit(program);
     // Trace lines go to standard output only; neither there nor in the log is a raw escape.
     EXPECT_EQ(program.Output().find('\x1b'), std::string::npos) << program.Output();
-    const std::string log = ReadText(folder + "/CorvaneServer.log");
+    const std::string log = ReadFileText(folder + "/CorvaneServer.log");
     EXPECT_FALSE(log.empty());
     EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
 
@@ -152,7 +155,7 @@ TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
     // The first run's output must not answer the wait for the second one's.
     std::filesystem::remove(folder + "/output.txt");
     ProgramProcess again;
-    ASSERT_TRUE(again.Start(serverNs_, folder, ""));
+    ASSERT_TRUE(again.Start(CORVANE_PROGRAM, serverNs_, folder, ""));
     ASSERT_TRUE(again.WaitForOutput("CorvaneServer Version:")) << again.Output();
     InNamespace([&] {
         EXPECT_EQ(PhoneClient(33589).Login("e2e", "quoted"), "Login:ER\n");
@@ -169,13 +172,13 @@ TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
 TEST_F(ProgramTest, SecondCopyEndsAtOnceWithoutTouchingTheSettings) {
     if (serverNs_.empty()) GTEST_SKIP();
     ProgramProcess first;
-    ASSERT_TRUE(first.Start(serverNs_, Folder("single"), ""));
+    ASSERT_TRUE(first.Start(CORVANE_PROGRAM, serverNs_, Folder("single"), ""));
     ASSERT_TRUE(first.WaitForOutput("CorvaneServer Version:"));
     std::string before = Ini(first);
 
     // A copy elsewhere is the same program for the same user.
     ProgramProcess second;
-    ASSERT_TRUE(second.Start(serverNs_, Folder("single-second"), ""));
+    ASSERT_TRUE(second.Start(CORVANE_PROGRAM, serverNs_, Folder("single-second"), ""));
     int status = -2;
     ASSERT_TRUE(second.WaitExit(1000, &status)) << "the second copy kept running";
     EXPECT_EQ(status, 0);
@@ -195,7 +198,7 @@ TEST_F(ProgramTest, TakenPortLeavesTheProgramRunningWithoutService) {
         ASSERT_TRUE(ListenSocket(blocker, 1));
     });
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(serverNs_, Folder("taken"), ""));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, Folder("taken"), ""));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
     std::string out = program.Output();
     EXPECT_NE(out.find("  TCP Bind Error.\n"), std::string::npos) << out;

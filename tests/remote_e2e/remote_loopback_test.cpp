@@ -12,19 +12,13 @@
 #include "commands/dispatcher.h"
 #include "commands/handler_context.h"
 #include "fakes/recording_requests.h"
+#include "phone_client.h"
 #include "platform/socket.h"
 #include "service/control_server.h"
 #include "tool_runner.h"
+#include "wait_until.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::uint32_t Loopback() {
-    std::uint32_t a = 0;
-    ParseIpv4("127.0.0.1", &a);
-    return a;
-}
 
 class RemoteDispatcherTest : public ::testing::Test {
 protected:
@@ -53,13 +47,15 @@ protected:
     std::string HostArgument() { return "127.0.0.1:" + std::to_string(server_->ListenPort()); }
     // The request identifiers posted so far, once there are `count` of them.
     std::vector<std::uint32_t> Posted(size_t count) {
-        auto deadline = Clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            std::vector<std::uint32_t> ids;
-            for (const PresentationRequest& r : requests_.Posted()) ids.push_back(r.message);
-            if (ids.size() >= count || Clock::now() > deadline) return ids;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        std::vector<std::uint32_t> ids;
+        WaitUntil(
+            [&] {
+                ids.clear();
+                for (const PresentationRequest& r : requests_.Posted()) ids.push_back(r.message);
+                return ids.size() >= count;
+            },
+            std::chrono::seconds(5));
+        return ids;
     }
 
     ServerOptions options_;
@@ -77,51 +73,24 @@ public:
             port_ = LocalPort(listener_);
         }
     }
-    ~ScriptedComputer() {
-        CloseSocket(peer_);
-        CloseSocket(listener_);
-    }
+    ~ScriptedComputer() { CloseSocket(listener_); }
     std::uint16_t Port() const { return port_; }
     bool Accept(int timeoutMs = 5000) {
         if (WaitReadable(listener_, timeoutMs) <= 0) return false;
-        peer_ = AcceptSocket(listener_, nullptr);
-        return peer_ != kNoSocket;
+        peer_ = std::make_unique<LineSocket>(AcceptSocket(listener_, nullptr));
+        return peer_->Connected();
     }
-    // The next line from the tool (with its line feed), or "" after the time-out.
-    std::string Line(int timeoutMs = 5000) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            size_t lf = pending_.find('\n');
-            if (lf != std::string::npos) {
-                std::string line = pending_.substr(0, lf + 1);
-                pending_.erase(0, lf + 1);
-                return line;
-            }
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0 || WaitReadable(peer_, static_cast<int>(left.count())) <= 0) {
-                return "";
-            }
-            char buffer[4096];
-            int n = ReceiveSome(peer_, buffer, sizeof buffer);
-            if (n <= 0) return "";
-            pending_.append(buffer, static_cast<size_t>(n));
-        }
-    }
-    bool Send(const std::string& text) {
-        return SendAll(peer_, text.data(), static_cast<int>(text.size())) ==
-               static_cast<int>(text.size());
-    }
+    // The next line from the tool with its line feed; "" (or a part) when none came in time.
+    std::string Line(int timeoutMs = 5000) { return peer_ ? peer_->ReadLine(timeoutMs) : ""; }
+    bool Send(const std::string& text) { return peer_ && peer_->Send(text); }
     void Hangup() {
-        CloseSocket(peer_);
-        peer_ = kNoSocket;
+        if (peer_) peer_->Close();
     }
 
 private:
     SocketHandle listener_ = kNoSocket;
-    SocketHandle peer_ = kNoSocket;
+    std::unique_ptr<LineSocket> peer_;
     std::uint16_t port_ = 0;
-    std::string pending_;
 };
 
 }  // namespace
@@ -173,9 +142,9 @@ TEST(RemoteWireTest, LoginLineHeartbeatsAndAClosedConnection) {
     // Answer what comes until two heartbeats and the key typed meanwhile have arrived.
     int heartbeats = 0;
     bool typed = false, next = false;
-    auto deadline = Clock::now() + std::chrono::seconds(10);
+    Deadline deadline(std::chrono::seconds(10));
     for (std::string line = computer.Line(); !line.empty() && (heartbeats < 2 || !next);
-         line = Clock::now() < deadline ? computer.Line() : std::string()) {
+         line = deadline.Passed() ? std::string() : computer.Line()) {
         if (line == "Heartbeat:\n") {
             ++heartbeats;
             ASSERT_TRUE(computer.Send("Heartbeat:\n"));

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "netns/netns_fixture.h"
+#include "netns_fixture.h"
 #include "platform/process.h"
-#include "program/program_process.h"
+#include "program_process.h"
 #include "tool_runner.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -27,13 +27,10 @@ protected:
     void SetUp() override {
         NetnsDiscovery::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        phoneNs_ = AddNamespace();
+        phoneNs_ = AddLinkedPhoneNamespace();
         ASSERT_FALSE(phoneNs_.empty());
-        ASSERT_TRUE(Link(serverNs_, "srv0", phoneNs_, "phone0"));
-        ASSERT_TRUE(Ip("-n " + serverNs_ + " addr add 198.18.0.1/24 dev srv0"));
-        ASSERT_TRUE(Ip("-n " + phoneNs_ + " addr add 198.18.0.2/24 dev phone0"));
         folder_ = testing::TempDir() + "corvane-remote-e2e-" + std::to_string(getpid());
-        ASSERT_TRUE(program_.Start(serverNs_, folder_, ""));
+        ASSERT_TRUE(program_.Start(CORVANE_PROGRAM, serverNs_, folder_, ""));
         ASSERT_TRUE(program_.WaitForOutput("CorvaneServer Version:")) << program_.Output();
         host_ = HostComputerName();
     }
@@ -63,12 +60,9 @@ protected:
     }
     // Waits until the program traced `count` commands of `cid`.
     Strings WaitForCommands(const std::string& cid, size_t count) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        Strings commands = TracedCommands(cid);
-        while (commands.size() < count && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            commands = TracedCommands(cid);
-        }
+        Strings commands;
+        WaitUntil([&] { return (commands = TracedCommands(cid)).size() >= count; },
+                  std::chrono::seconds(5));
         return commands;
     }
 

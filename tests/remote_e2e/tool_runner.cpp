@@ -11,16 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
+
+#include "program_process.h"
+#include "wait_until.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 [[noreturn]] void Exec(const std::vector<std::string>& command) {
     std::vector<char*> argv;
@@ -31,19 +26,15 @@ int RemainingMs(Clock::time_point deadline) {
 }
 
 // Waits for `pid` until the deadline; kills it after that. Its exit status or -1.
-int Reap(pid_t pid, Clock::time_point deadline) {
-    for (;;) {
-        int status = 0;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        if (RemainingMs(deadline) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+int Reap(pid_t pid, const Deadline& deadline) {
+    if (pid <= 0) return -1;
+    int status = -1;
+    if (WaitChildExit(pid, deadline.RemainingMs(), &status)) return status;
+    if (waitpid(pid, nullptr, WNOHANG) == 0) {  // still running
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
+    return -1;
 }
 
 }  // namespace
@@ -80,12 +71,12 @@ ToolResult RunTool(const std::string& ns, const std::vector<std::string>& args, 
     }
     close(out[1]);
     close(err[1]);
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    Deadline deadline{std::chrono::milliseconds(timeoutMs)};
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
-    while (open > 0 && RemainingMs(deadline) > 0) {
-        if (poll(fds, 2, RemainingMs(deadline)) <= 0) continue;
+    while (open > 0 && !deadline.Passed()) {
+        if (poll(fds, 2, deadline.RemainingMs()) <= 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[4096];
@@ -174,18 +165,18 @@ void InteractiveTool::Pump(int timeoutMs) {
 }
 
 bool InteractiveTool::WaitFor(const std::string& text, int timeoutMs, int times) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    Deadline deadline{std::chrono::milliseconds(timeoutMs)};
     for (;;) {
         if (Count(seen_, text) >= times) return true;
-        if (RemainingMs(deadline) == 0 || output_ < 0) return false;
-        Pump(RemainingMs(deadline));
+        if (deadline.Passed() || output_ < 0) return false;
+        Pump(deadline.RemainingMs());
     }
 }
 
 int InteractiveTool::Wait(int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    Deadline deadline{std::chrono::milliseconds(timeoutMs)};
     // Keep reading, so a tool that writes on its way out never blocks on a full pipe.
-    while (output_ >= 0 && RemainingMs(deadline) > 0) Pump(std::min(50, RemainingMs(deadline)));
+    while (output_ >= 0 && !deadline.Passed()) Pump(std::min(50, deadline.RemainingMs()));
     int status = Reap(pid_, deadline);
     pid_ = -1;
     return status;

@@ -8,19 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "file_text.h"
 #include "platform/process.h"
 #include "support/log.h"
 
 namespace {
 
 std::string LogPath() { return LogFileNameFor(ExecutablePath()); }
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 #if defined(_WIN32)
 const std::string kNewline = "\r\n";
@@ -57,7 +51,7 @@ TEST_F(LogTest, LineHasTimestampPrefixAndGoesToFileAndStdout) {
     std::string out = testing::internal::GetCapturedStdout();
     std::regex line(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}  socket error 10048\n )");
     EXPECT_TRUE(std::regex_match(out, line)) << out;
-    std::string file = ReadAll(LogPath());
+    std::string file = ReadFileText(LogPath());
     EXPECT_EQ(file, out.substr(0, 21) + "socket error 10048" + kNewline + " ");
 }
 
@@ -80,11 +74,11 @@ TEST_F(LogTest, FileIsEmptiedOnlyOnceItHasGrownPastTenMebibytes) {
     }
     testing::internal::CaptureStdout();
     LogPrintf("appended\n");
-    std::string file = ReadAll(LogPath());
+    std::string file = ReadFileText(LogPath());
     EXPECT_EQ(file.size(), 10485760u + 21 + 8 + kNewline.size());
     LogPrintf("fresh start\n");
     testing::internal::GetCapturedStdout();
-    file = ReadAll(LogPath());
+    file = ReadFileText(LogPath());
     EXPECT_EQ(file.size(), 21 + 11 + kNewline.size());
     EXPECT_EQ(file.substr(21), "fresh start" + kNewline);
 }
@@ -95,7 +89,7 @@ TEST_F(LogTest, DeletedFileIsRecreatedByTheNextLine) {
     std::remove(LogPath().c_str());
     LogPrintf("two\n");
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadAll(LogPath()).substr(21), "two" + kNewline);
+    EXPECT_EQ(ReadFileText(LogPath()).substr(21), "two" + kNewline);
 }
 
 TEST_F(LogTest, ConcurrentLinesStayWhole) {
@@ -110,7 +104,7 @@ TEST_F(LogTest, ConcurrentLinesStayWhole) {
     b.join();
     std::string out = testing::internal::GetCapturedStdout();
     std::regex whole(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}  [AB] \d{4} p{300}\r?)");
-    for (const std::string& text : {out, ReadAll(LogPath())}) {
+    for (const std::string& text : {out, ReadFileText(LogPath())}) {
         std::istringstream lines(text);
         std::string line;
         int count[2] = {0, 0};

@@ -12,6 +12,7 @@
 #include "presentation/presentation_worker.h"
 #include "shell/settings_store.h"
 #include "shell/start_failures.h"
+#include "wait_until.h"
 
 using namespace std::chrono_literals;
 using testing::ElementsAre;
@@ -32,9 +33,8 @@ protected:
         SetSettingsPathForTesting("");
         std::remove(settingsPath_.c_str());
     }
-    void WaitFor(const std::function<bool()>& condition) {
-        for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(5ms);
-    }
+    // The checks after it tell what did not happen in time.
+    void WaitFor(const std::function<bool()>& condition) { WaitUntil(condition, 5s); }
 
     std::shared_ptr<FakeShow> show_ = std::make_shared<FakeShow>();
     FakeHost host_{show_};

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "file_text.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "shell/settings_store.h"
@@ -27,13 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -113,7 +107,7 @@ TEST_F(SettingsStoreTest, HandWrittenFileReadsLooselyAndKeepsEverythingThroughWr
     EXPECT_EQ(ReadSetting(kPasswdKey), "secret");
     EXPECT_EQ(ReadSetting(kVertKey), "75");
     EXPECT_EQ(ReadSetting(kHorzKey), "50");
-    std::string text = ReadAll(path_);
+    std::string text = ReadFileText(path_);
 #if defined(_WIN32)
     // The system's writer may reflow blanks; other lines must survive in their order.
     size_t at = 0;
@@ -140,7 +134,7 @@ TEST_F(SettingsStoreTest, MissingFileReadsEmptyAndLongValuesReadBackCut) {
     for (int i = 0; i < 1500; ++i) value += static_cast<char>('a' + i % 26);
     WriteSetting(kPcNameKey, value);
     EXPECT_EQ(ReadSetting(kPcNameKey), value.substr(0, 1023));
-    std::string text = ReadAll(path_);  // the first write made the file
+    std::string text = ReadFileText(path_);  // the first write made the file
     EXPECT_EQ(text.find("[CorvaneServer]"), 0u);
     EXPECT_NE(text.find(value), std::string::npos);  // only the read is limited
 }
@@ -174,7 +168,7 @@ TEST_F(SettingsStoreTest, ValuesWithBlanksOrQuotesAtTheirEndsReadBackExactly) {
     EXPECT_EQ(ReadSetting(kPcNameKey), " Lab PC ");
     // Values that read back anyway are stored as they are.
     WriteSetting(kShowMainKey, "yes");
-    const std::string text = ReadAll(path_);
+    const std::string text = ReadFileText(path_);
     auto hasLine = [&text](const std::string& line) {
         const size_t at = text.find(line);
         return at != std::string::npos && at + line.size() < text.size() &&
@@ -320,7 +314,7 @@ TEST_F(AutoStartTest, OnWritesTheDesktopEntryAndOffRemovesIt) {
     const std::string entry = root_ + "/config/autostart/VolaServer.desktop";
     EXPECT_EQ(AutoStartEntryPath(), entry);
     EXPECT_TRUE(ApplyAutoStart(true));
-    EXPECT_EQ(ReadAll(entry),
+    EXPECT_EQ(ReadFileText(entry),
               "[Desktop Entry]\nType=Application\nName=CorvaneServer\n"
               "Exec=\"" +
                   ExecutablePath() + "\"\nX-GNOME-Autostart-enabled=true\n");
@@ -416,7 +410,7 @@ TEST_F(SettingsFolderTest, AWritableFileInAFolderThatTakesNoNewFileIsUpdatedInPl
         EXPECT_EQ(ReadSetting(kPcNameKey), "Lab PC");
         WriteSetting(kPasswdKey, "short");  // the file shrinks: nothing of the old text stays
     }
-    EXPECT_EQ(ReadAll(file_), "[CorvaneServer]\nPasswd=short\nPcName=Lab PC\nShowMain=no\n");
+    EXPECT_EQ(ReadFileText(file_), "[CorvaneServer]\nPasswd=short\nPcName=Lab PC\nShowMain=no\n");
     EXPECT_EQ(Names(), std::vector<std::string>{"CorvaneServer.ini"});
 }
 

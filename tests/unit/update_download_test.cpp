@@ -10,6 +10,7 @@
 
 #include "fakes/fake_http_client.h"
 #include "fakes/recording_update_host.h"
+#include "file_text.h"
 #include "update/updater.h"
 
 namespace {
@@ -28,13 +29,7 @@ std::string Bytes(std::size_t size) {
 }
 
 // The file's contents, or "<missing>".
-std::string FileContents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
+std::string FileContents(const std::string& path) { return ReadFileText(path, "<missing>"); }
 
 class UpdateDownloadTest : public testing::Test {
 protected:

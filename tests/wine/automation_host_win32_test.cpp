@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "desktop.h"
 #include "platform/automation_host.h"
 #include "wine/fake_dispatch.h"
 
@@ -216,15 +217,10 @@ TEST_F(AutomationHostTest, ARegisteredNameAndARunningInstanceAreFound) {
 }
 
 TEST_F(AutomationHostTest, WindowCalls) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CorvaneShowWindowTest";
-    RegisterClassW(&wc);
     // Not shown: only its rectangle matters, and hiding a shown window costs seconds under
     // Wine without a window manager.
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"show", WS_POPUP, 40, 30, 320, 240, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND window = CreateTestWindow(L"CorvaneShowWindowTest", DefWindowProcW, L"show", WS_POPUP, 40,
+                                   30, 320, 240);
     ASSERT_NE(window, nullptr);
     const WindowHandle handle = reinterpret_cast<WindowHandle>(window);
 

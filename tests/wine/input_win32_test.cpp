@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "desktop.h"
 #include "platform/input.h"
 
 namespace {
@@ -28,13 +29,8 @@ LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 class KeyWindow {
 public:
     KeyWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = RecordKeys;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CorvaneKeyTest";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  50, 50, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateTestWindow(L"CorvaneKeyTest", RecordKeys, L"keys",
+                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200);
         SetForegroundWindow(window_);
         SetFocus(window_);
         Pump();
@@ -76,17 +72,13 @@ TEST(Win32Input, AbsoluteAndRelativePointerMoves) {
     // Relative motion goes through the system's pointer speed, so only its direction is
     // promised: right and up here, then left and down.
     input->MouseEvent(kMouseMove, 40, -30, 0);
-    Sleep(50);
     POINT q{};
-    GetCursorPos(&q);
-    EXPECT_GT(q.x, p.x);
-    EXPECT_LT(q.y, p.y);
+    EXPECT_TRUE(PumpUntil([&] { return GetCursorPos(&q) && q.x > p.x && q.y < p.y; }, 5000))
+        << q.x << "," << q.y;
     input->MouseEvent(kMouseMove, -80, 60, 0);
-    Sleep(50);
     POINT r{};
-    GetCursorPos(&r);
-    EXPECT_LT(r.x, q.x);
-    EXPECT_GT(r.y, q.y);
+    EXPECT_TRUE(PumpUntil([&] { return GetCursorPos(&r) && r.x < q.x && r.y > q.y; }, 5000))
+        << r.x << "," << r.y;
 }
 
 TEST(Win32Input, KeyRecordsReachTheFocusedWindow) {
@@ -99,15 +91,21 @@ TEST(Win32Input, KeyRecordsReachTheFocusedWindow) {
     input->Key({0, 0x00E9, true, true});
     input->Key({0, 0x20AC, true, false});  // €
     input->Key({0, 0x20AC, true, true});
-    window.Pump();
     std::vector<std::pair<UINT, WPARAM>> keys, chars;
-    for (const Seen& s : g_seen) {
-        if (s.message == WM_CHAR) {
-            chars.push_back({s.message, s.wParam});
-        } else if (s.wParam == kVkHome) {
-            keys.push_back({s.message, s.wParam});
-        }
-    }
+    PumpUntil(
+        [&] {
+            keys.clear();
+            chars.clear();
+            for (const Seen& s : g_seen) {
+                if (s.message == WM_CHAR) {
+                    chars.push_back({s.message, s.wParam});
+                } else if (s.wParam == kVkHome) {
+                    keys.push_back({s.message, s.wParam});
+                }
+            }
+            return keys.size() >= 2 && chars.size() >= 2;
+        },
+        5000);
     ASSERT_EQ(keys.size(), 2u);
     EXPECT_EQ(keys[0].first, static_cast<UINT>(WM_KEYDOWN));
     EXPECT_EQ(keys[1].first, static_cast<UINT>(WM_KEYUP));

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "wait_until.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -53,19 +55,18 @@ void InjectWithoutDisplay(InputInjector& injector, std::chrono::milliseconds dur
 bool PlacesPointer(InputInjector& injector, const std::string& displayName, int x, int y) {
     Display* probe = XOpenDisplay(displayName.c_str());
     if (probe == nullptr) return false;
-    bool placed = false;
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
-    while (!placed && Clock::now() < deadline) {
-        injector.SetCursorPosition(x, y);
-        injector.Flush();
-        Window root = 0, child = 0;
-        int rootX = -1, rootY = -1, winX = 0, winY = 0;
-        unsigned mask = 0;
-        XQueryPointer(probe, DefaultRootWindow(probe), &root, &child, &rootX, &rootY, &winX, &winY,
-                      &mask);
-        placed = rootX == x && rootY == y;
-        if (!placed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    bool placed = WaitUntil(
+        [&] {
+            injector.SetCursorPosition(x, y);
+            injector.Flush();
+            Window root = 0, child = 0;
+            int rootX = -1, rootY = -1, winX = 0, winY = 0;
+            unsigned mask = 0;
+            XQueryPointer(probe, DefaultRootWindow(probe), &root, &child, &rootX, &rootY, &winX,
+                          &winY, &mask);
+            return rootX == x && rootY == y;
+        },
+        std::chrono::seconds(5));
     XCloseDisplay(probe);
     return placed;
 }

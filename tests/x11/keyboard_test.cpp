@@ -7,17 +7,11 @@
 #include <set>
 #include <thread>
 
+#include "wait_until.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using X11Keyboard = X11Test;
-
-SeenEvent KeyEvent(int type, KeySym sym) {
-    SeenEvent event;
-    event.type = type;
-    event.sym = sym;
-    return event;
-}
 
 std::vector<std::string> Typed(std::initializer_list<KeySym> syms) {
     std::vector<SeenEvent> events;
@@ -213,10 +207,7 @@ TEST_F(X11Keyboard, SpareKeycodesAreRestoredAfterTheDelay) {
     EXPECT_EQ(rest[0].detail, code);
     EXPECT_TRUE(RowIsEmpty(before, minKeycode, per, rest[1].detail));
 
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
-    while (window_->KeyboardMap() != before && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return window_->KeyboardMap() == before; }, std::chrono::seconds(5));
     EXPECT_EQ(window_->KeyboardMap(), before) << "spare keycodes were not given back";
 }
 

@@ -8,18 +8,11 @@ namespace {
 
 using X11Pointer = X11Test;
 
-SeenEvent Button(int type, unsigned button) {
-    SeenEvent event;
-    event.type = type;
-    event.detail = button;
-    return event;
-}
-
 std::vector<std::string> Clicks(unsigned button, int count) {
     std::vector<SeenEvent> events;
     for (int i = 0; i < count; ++i) {
-        events.push_back(Button(ButtonPress, button));
-        events.push_back(Button(ButtonRelease, button));
+        events.push_back(ButtonEvent(ButtonPress, button));
+        events.push_back(ButtonEvent(ButtonRelease, button));
     }
     return Describe(events);
 }

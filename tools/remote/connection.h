@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/socket.h"
-#include "remote/net.h"
 #include "remote/options.h"
 
 class RemoteConnection {

@@ -8,7 +8,6 @@
 #include "platform/adapters.h"
 #include "platform/multicast.h"
 #include "platform/socket.h"
-#include "remote/net.h"
 
 namespace {
 

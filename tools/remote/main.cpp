@@ -10,7 +10,6 @@
 #include "platform/socket.h"
 #include "remote/connection.h"
 #include "remote/discovery_client.h"
-#include "remote/net.h"
 #include "remote/options.h"
 #include "remote/present.h"
 

@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/socket.h"
@@ -42,6 +44,8 @@ void SocketLibraryCleanup() {}
 
 int SocketLastError() { return errno; }
 
+std::string SocketErrorText(int code) { return std::strerror(code); }
+
 SocketHandle OpenTcpSocket() {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     return fd < 0 ? kNoSocket : fd;
@@ -62,6 +66,15 @@ void CloseSocket(SocketHandle s) {
 bool SetReuseAddress(SocketHandle s) {
     int on = 1;
     return setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
+}
+
+bool EnableBroadcast(SocketHandle s) {
+    int on = 1;
+    return setsockopt(Fd(s), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+}
+
+bool SetMulticastTtl(SocketHandle s, int ttl) {
+    return setsockopt(Fd(s), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
 }
 
 bool BindSocket(SocketHandle s, std::uint32_t address, std::uint16_t port) {
@@ -86,6 +99,39 @@ SocketHandle AcceptSocket(SocketHandle listener, Ipv4Endpoint* peer) {
 bool ConnectSocket(SocketHandle s, const Ipv4Endpoint& to) {
     sockaddr_in sa = MakeAddress(to.address, to.port);
     return connect(Fd(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+ConnectResult ConnectWithin(SocketHandle s, const Ipv4Endpoint& to, int timeoutMs) {
+    int flags = fcntl(Fd(s), F_GETFL);
+    if (flags < 0 || fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) != 0) return ConnectResult::kFailed;
+    sockaddr_in sa = MakeAddress(to.address, to.port);
+    int error = 0;
+    if (connect(Fd(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        error = errno;
+        if (error == EINPROGRESS) {
+            pollfd p{Fd(s), POLLOUT, 0};
+            int ready;
+            do {
+                ready = poll(&p, 1, timeoutMs);
+            } while (ready < 0 && errno == EINTR);
+            if (ready == 0) {
+                fcntl(Fd(s), F_SETFL, flags);
+                return ConnectResult::kTimedOut;
+            }
+            socklen_t length = sizeof error;
+            if (ready < 0) {
+                error = errno;
+            } else if (getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+                error = errno;
+            }
+        }
+    }
+    fcntl(Fd(s), F_SETFL, flags);
+    errno = error;
+    if (error == 0) return ConnectResult::kConnected;
+    if (error == ECONNREFUSED) return ConnectResult::kRefused;
+    if (error == ETIMEDOUT) return ConnectResult::kTimedOut;
+    return ConnectResult::kFailed;
 }
 
 std::uint16_t LocalPort(SocketHandle s) {
@@ -177,4 +223,16 @@ std::string FormatIpv4(std::uint32_t address) {
     a.s_addr = address;
     inet_ntop(AF_INET, &a, text, sizeof text);
     return text;
+}
+
+bool ResolveIpv4(const std::string& host, std::uint32_t* address) {
+    if (ParseIpv4(host.c_str(), address)) return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) return false;
+    *address = reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(list);
+    return true;
 }

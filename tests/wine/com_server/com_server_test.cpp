@@ -12,8 +12,9 @@
 #include <string>
 
 #include "desktop.h"
+#include "file_text.h"
 #include "phone_client.h"
-#include "platform/socket.h"
+#include "program_copy_test.h"
 
 #ifndef CORVANE_PROGRAM
 #error "CORVANE_PROGRAM must name the built CorvaneServer.exe"
@@ -23,63 +24,6 @@
 #endif
 
 namespace {
-
-constexpr std::uint16_t kPort = 33589;
-constexpr int kShutdownCommand = 32773;
-
-class Process {
-public:
-    Process(const std::string& exe, const std::string& arguments, const std::string& output) {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE out = INVALID_HANDLE_VALUE;
-        if (!output.empty()) {
-            out = CreateFileA(output.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              &inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        }
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (out != INVALID_HANDLE_VALUE) {
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-            startup.hStdOutput = out;
-            startup.hStdError = out;
-        }
-        std::string command = "\"" + exe + "\" " + arguments;
-        started_ = CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process_) != FALSE;
-        if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    }
-    ~Process() { Kill(); }
-    void Kill() {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-        started_ = false;
-    }
-    bool Started() const { return started_; }
-    DWORD Id() const { return process_.dwProcessId; }
-    DWORD WaitExit(int timeoutMs) {
-        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs));
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_{};
-};
-
-std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The stand-in's last reported state: "key=value" words.
 std::map<std::string, std::string> ParseState(const std::string& text) {
@@ -93,83 +37,68 @@ std::map<std::string, std::string> ParseState(const std::string& text) {
     return state;
 }
 
-class ComServerTest : public ::testing::Test {
+class ComServerTest : public ProgramCopyTest {
     friend struct ComServerTestAccess;
 
 protected:
+    ComServerTest() : ProgramCopyTest(CORVANE_PROGRAM, "com") {}
+
     void SetUp() override {
-        ASSERT_EQ(SocketLibraryStartup(), 0);
-        if (PhoneClient(kPort).Connected()) {
-            GTEST_SKIP() << "another program already listens on 127.0.0.1:" << kPort;
-        }
-        char temp[MAX_PATH] = "";
-        GetTempPathA(sizeof temp, temp);
-        folder_ = std::string(temp) + "corvane-com-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        exe_ = folder_ + "\\CorvaneServer.exe";
-        ASSERT_TRUE(CopyFileA(WindowsPathFor(CORVANE_PROGRAM).c_str(), exe_.c_str(), FALSE));
+        ProgramCopyTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         fake_ = WindowsPathFor(FAKE_POWERPOINT);
-        output_ = folder_ + "\\output.txt";
         state_ = folder_ + "\\state.txt";
         SetEnvironmentVariableA("FAKE_PPT_STATE", state_.c_str());
         ASSERT_TRUE(registered_) << "the stand-in's registration failed";
     }
+    // Shuts the program down in order, then ends the stand-in, when the case started them.
     void TearDown() override {
-        for (const char* name :
-             {"CorvaneServer.exe", "CorvaneServer.ini", "CorvaneServer.log", "output.txt",
-              "state.txt", "state.txt.fail", "state.txt.exit", "state.txt.crash"}) {
-            DeleteFileA((folder_ + "\\" + name).c_str());
-        }
-        RemoveDirectoryA(folder_.c_str());
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run",
-                           "VolaServer");
+        phone_.reset();
+        if (program_ && window_) ShutDown();
+        program_.reset();
+        EndFake();
+        ProgramCopyTest::TearDown();
     }
 
     std::map<std::string, std::string> State() { return ParseState(ReadFileText(state_)); }
 
     // Waits until the stand-in reports `key` as `value`.
     bool WaitState(const char* key, const std::string& value, int timeoutMs = 15000) {
-        return WaitUntil([&] { return State()[key] == value; }, timeoutMs);
+        return PumpUntil([&] { return State()[key] == value; }, timeoutMs);
     }
 
-    bool StartFake(std::unique_ptr<Process>* fake) {
+    // Starts the stand-in (afresh) and waits until it reports itself.
+    bool StartFake() {
         DeleteFileA(state_.c_str());
-        *fake = std::make_unique<Process>(fake_, "", "");
-        return (*fake)->Started() && WaitState("last", "started", 30000);
+        fakeProcess_ = std::make_unique<ChildProcess>(fake_);
+        return fakeProcess_->Started() && WaitState("last", "started", 30000);
     }
 
-    HWND WaitUntilServing(const Process& program) {
-        HWND window = nullptr;
-        WaitUntil(
-            [&] {
-                window = FindWindowA(nullptr, "CorvaneServer");
-                DWORD owner = 0;
-                if (window) GetWindowThreadProcessId(window, &owner);
-                return window && owner == program.Id();
-            },
-            60000);
-        WaitUntil([] { return PhoneClient(kPort).Connected(); }, 30000);
-        return window;
+    // The stand-in, then the program, and a phone logged in to it.
+    void StartAll() {
+        ASSERT_TRUE(StartFake()) << ReadFileText(state_);
+        StartProgram();
+        if (HasFatalFailure()) return;
+        phone_ = std::make_unique<PhoneClient>(kPort);
+        ASSERT_TRUE(phone_->Connected());
+        ASSERT_EQ(phone_->Login("id-1,Tester", "735"), "Login:OK\n");
     }
+
+    bool Send(const std::string& line) { return phone_->SendLine(line); }
 
     // The answer to a query, after the idle second in which the program reads the show.
-    std::string Query(PhoneClient& phone, const std::string& topic) {
+    std::string Query(const std::string& topic) {
         Pump(1600);
-        if (!phone.SendLine("QueryInfo:" + topic)) return "<send failed>";
-        return phone.ReadLine(5000);
-    }
-
-    void Shutdown(Process& program, HWND window) {
-        PostMessageA(window, WM_COMMAND, kShutdownCommand, 0);
-        EXPECT_EQ(program.WaitExit(30000), 0u);
+        if (!phone_->SendLine("QueryInfo:" + topic)) return "<send failed>";
+        return phone_->ReadLine(5000);
     }
 
     // The stand-in ends through its exit file, so it leaves the running-object table.
-    void EndFake(std::unique_ptr<Process>* fake) {
-        if (!*fake) return;
+    void EndFake() {
+        if (!fakeProcess_) return;
         std::ofstream(state_ + ".exit") << "exit\n";
-        (*fake)->WaitExit(10000);
-        fake->reset();
+        fakeProcess_->WaitExit(10000);
+        fakeProcess_.reset();
         DeleteFileA((state_ + ".exit").c_str());
     }
 
@@ -181,11 +110,13 @@ protected:
         libraryFolder_ =
             std::string(temp) + "corvane-com-lib-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(libraryFolder_.c_str(), nullptr);
-        Process reg(WindowsPathFor(FAKE_POWERPOINT), "/register \"" + libraryFolder_ + "\"", "");
+        ChildProcess reg(WindowsPathFor(FAKE_POWERPOINT), "/register \"" + libraryFolder_ + "\"");
         registered_ = reg.Started() && reg.WaitExit(60000) == 0;
     }
 
-    std::string folder_, exe_, fake_, output_, state_;
+    std::string fake_, state_;
+    std::unique_ptr<ChildProcess> fakeProcess_;
+    std::unique_ptr<PhoneClient> phone_;
     static inline bool registered_ = false;
     static inline std::string libraryFolder_;
 };
@@ -200,10 +131,23 @@ class Unregister : public ::testing::Environment {
 public:
     void TearDown() override {
         if (!ComServerTestAccess::Registered()) return;
-        Process unreg(WindowsPathFor(FAKE_POWERPOINT),
-                      "/unregister \"" + ComServerTestAccess::Folder() + "\"", "");
+        ChildProcess unreg(WindowsPathFor(FAKE_POWERPOINT),
+                           "/unregister \"" + ComServerTestAccess::Folder() + "\"");
         unreg.WaitExit(60000);
         RemoveDirectoryA(ComServerTestAccess::Folder().c_str());
+    }
+};
+
+// A running show at the selected slide (3 of 8), started by the phone.
+class ShowRunning : public ComServerTest {
+protected:
+    void SetUp() override {
+        ComServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        StartAll();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(Send("PptNextPage:"));
+        ASSERT_TRUE(WaitState("position", "3")) << ReadFileText(state_) << ReadFileText(output_);
     }
 };
 
@@ -212,45 +156,28 @@ public:
 const auto* const kUnregister = ::testing::AddGlobalTestEnvironment(new Unregister);
 
 TEST_F(ComServerTest, NextPageStartsTheShowAtTheSelectedSlide) {
-    std::unique_ptr<Process> fake;
-    ASSERT_TRUE(StartFake(&fake)) << ReadFileText(state_);
-    Process program(exe_, "", output_);
-    ASSERT_TRUE(program.Started());
-    HWND window = WaitUntilServing(program);
-    ASSERT_NE(window, nullptr);
-    PhoneClient phone(kPort);
-    ASSERT_TRUE(phone.Connected());
-    ASSERT_EQ(phone.Login("id-1,Tester", "735"), "Login:OK\n");
-
-    ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+    StartAll();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(Send("PptNextPage:"));
     EXPECT_TRUE(WaitState("running", "1")) << ReadFileText(state_) << ReadFileText(output_);
     EXPECT_TRUE(WaitState("position", "3")) << ReadFileText(state_);
-    EXPECT_EQ(Query(phone, "PptCurPage"), "QueryInfo:PptCurPage,3,8\n");
+    EXPECT_EQ(Query("PptCurPage"), "QueryInfo:PptCurPage,3,8\n");
     auto state = State();
     EXPECT_NE(state["width"], "0");
-    EXPECT_EQ(Query(phone, "PptViewSize"),
+    EXPECT_EQ(Query("PptViewSize"),
               "QueryInfo:PptViewSize," + state["width"] + "," + state["height"] + "\n");
-    Shutdown(program, window);
-    EndFake(&fake);
 }
 
 TEST_F(ComServerTest, AFailingMemberIsLoggedWithItsErrorInformation) {
-    std::unique_ptr<Process> fake;
-    ASSERT_TRUE(StartFake(&fake)) << ReadFileText(state_);
-    Process program(exe_, "", output_);
-    ASSERT_TRUE(program.Started());
-    HWND window = WaitUntilServing(program);
-    ASSERT_NE(window, nullptr);
-    PhoneClient phone(kPort);
-    ASSERT_TRUE(phone.Connected());
-    ASSERT_EQ(phone.Login("id-1,Tester", "735"), "Login:OK\n");
+    StartAll();
+    if (HasFatalFailure()) return;
 
     // The failure as an exception record of the call.
     std::ofstream(state_ + ".fail") << "ActivePresentation\n";
-    ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+    ASSERT_TRUE(Send("PptNextPage:"));
     const std::string recorded = ",HR=80048240,Told to fail.; <FakePowerPoint>";
     EXPECT_TRUE(
-        WaitUntil([&] { return ReadFileText(output_).find(recorded) != std::string::npos; }, 15000))
+        PumpUntil([&] { return ReadFileText(output_).find(recorded) != std::string::npos; }, 15000))
         << ReadFileText(output_);
     EXPECT_EQ(State()["running"], "0");
 
@@ -262,59 +189,27 @@ TEST_F(ComServerTest, AFailingMemberIsLoggedWithItsErrorInformation) {
     // not reach a caller in another process, so only the code is checked here.
     const size_t before = ReadFileText(output_).size();
     std::ofstream(state_ + ".fail") << "ActivePresentation plain\n";
-    ASSERT_TRUE(phone.SendLine("PptNextPage:"));
-    EXPECT_TRUE(WaitUntil(
+    ASSERT_TRUE(Send("PptNextPage:"));
+    EXPECT_TRUE(PumpUntil(
         [&] { return ReadFileText(output_).find(",HR=80048240,", before) != std::string::npos; },
         15000))
         << ReadFileText(output_);
     EXPECT_EQ(State()["running"], "0");
 
     DeleteFileA((state_ + ".fail").c_str());
-    ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+    ASSERT_TRUE(Send("PptNextPage:"));
     EXPECT_TRUE(WaitState("position", "3")) << ReadFileText(state_) << ReadFileText(output_);
-    Shutdown(program, window);
-    EndFake(&fake);
 }
-
-class ShowRunning : public ComServerTest {
-protected:
-    void SetUp() override {
-        ComServerTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_TRUE(StartFake(&fake_process_)) << ReadFileText(state_);
-        program_ = std::make_unique<Process>(exe_, "", output_);
-        ASSERT_TRUE(program_->Started());
-        window_ = WaitUntilServing(*program_);
-        ASSERT_NE(window_, nullptr);
-        phone_ = std::make_unique<PhoneClient>(kPort);
-        ASSERT_TRUE(phone_->Connected());
-        ASSERT_EQ(phone_->Login("id-1,Tester", "735"), "Login:OK\n");
-        ASSERT_TRUE(phone_->SendLine("PptNextPage:"));
-        ASSERT_TRUE(WaitState("position", "3")) << ReadFileText(state_) << ReadFileText(output_);
-    }
-    void TearDown() override {
-        phone_.reset();
-        if (program_ && window_) Shutdown(*program_, window_);
-        program_.reset();
-        EndFake(&fake_process_);
-        ComServerTest::TearDown();
-    }
-    bool Send(const std::string& line) { return phone_->SendLine(line); }
-
-    std::unique_ptr<Process> fake_process_, program_;
-    std::unique_ptr<PhoneClient> phone_;
-    HWND window_ = nullptr;
-};
 
 TEST_F(ShowRunning, NextPreviousAndGoToWithClamping) {
     ASSERT_TRUE(Send("PptNextPage:"));
     EXPECT_TRUE(WaitState("position", "4")) << ReadFileText(state_);
-    EXPECT_EQ(Query(*phone_, "PptCurPage"), "QueryInfo:PptCurPage,4,8\n");
+    EXPECT_EQ(Query("PptCurPage"), "QueryInfo:PptCurPage,4,8\n");
     ASSERT_TRUE(Send("PptPrevPage:"));
     EXPECT_TRUE(WaitState("position", "3")) << ReadFileText(state_);
     ASSERT_TRUE(Send("PptGotoPage:20"));
     EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
-    EXPECT_EQ(Query(*phone_, "PptCurPage"), "QueryInfo:PptCurPage,8,8\n");
+    EXPECT_EQ(Query("PptCurPage"), "QueryInfo:PptCurPage,8,8\n");
     ASSERT_TRUE(Send("PptGotoPage:0"));
     EXPECT_TRUE(WaitState("position", "1")) << ReadFileText(state_);
     ASSERT_TRUE(Send("PptGotoPage:5"));
@@ -352,9 +247,9 @@ TEST_F(ShowRunning, AServerGoneBetweenRequestsIsConnectedAfreshOnce) {
     const std::string firstPid = State()["pid"];
     // The server process ends abruptly, leaving the program's references dangling.
     std::ofstream(state_ + ".crash") << "crash\n";
-    EXPECT_EQ(fake_process_->WaitExit(10000), 3u);
+    EXPECT_EQ(fakeProcess_->WaitExit(10000), 3u);
     DeleteFileA((state_ + ".crash").c_str());
-    ASSERT_TRUE(StartFake(&fake_process_)) << ReadFileText(state_);
+    ASSERT_TRUE(StartFake()) << ReadFileText(state_);
     ASSERT_NE(State()["pid"], firstPid);
     ASSERT_TRUE(Send("PptNextPage:"));
     // The fresh server had no show: the request starts one at the selected slide.

@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "desktop.h"
+#include "file_text.h"
 #include "phone_client.h"
-#include "platform/socket.h"
+#include "program_copy_test.h"
 #include "shell/application.h"
 
 #ifndef CORVANE_PROGRAM
@@ -19,51 +18,6 @@
 #endif
 
 namespace {
-
-constexpr std::uint16_t kPort = 33589;
-constexpr int kShutdownCommand = 32773;
-
-class RunningProgram {
-public:
-    RunningProgram(const std::string& exe, const std::string& output) {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE out =
-            CreateFileA(output.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        &inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        std::string command = "\"" + exe + "\"";
-        started_ = CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process_) != FALSE;
-        CloseHandle(out);
-    }
-    ~RunningProgram() {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-    }
-    bool Started() const { return started_; }
-    DWORD Id() const { return process_.dwProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end within the time.
-    DWORD WaitExit(int timeoutMs) {
-        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs));
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_{};
-};
 
 // The program's visible window (other than `except`) that has control `controlId`.
 HWND VisibleWindowWithControl(DWORD process, int controlId, HWND except) {
@@ -87,81 +41,17 @@ HWND VisibleWindowWithControl(DWORD process, int controlId, HWND except) {
     return search.found;
 }
 
-std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string IniValue(const std::string& ini, const char* key) {
-    char value[1024] = "";
-    GetPrivateProfileStringA("CorvaneServer", key, "", value, sizeof value, ini.c_str());
-    return value;
-}
-
-std::string RunValue() {
-    char value[1024] = "";
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run",
-                     "VolaServer", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-        return "<none>";
-    }
-    return value;
-}
-
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ProgramCopyTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(SocketLibraryStartup(), 0);
-        if (PhoneClient(kPort).Connected()) {
-            GTEST_SKIP() << "another program already listens on 127.0.0.1:" << kPort;
-        }
-        ASSERT_EQ(FindWindowA(nullptr, "CorvaneServer"), nullptr) << "a copy is running";
-        char temp[MAX_PATH] = "";
-        GetTempPathA(sizeof temp, temp);
-        folder_ = std::string(temp) + "corvane-program-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        exe_ = folder_ + "\\CorvaneServer.exe";
-        ASSERT_TRUE(CopyFileA(WindowsPathFor(CORVANE_PROGRAM).c_str(), exe_.c_str(), FALSE));
-        ini_ = folder_ + "\\CorvaneServer.ini";
-        output_ = folder_ + "\\output.txt";
-    }
-    void TearDown() override {
-        for (const char* name :
-             {"CorvaneServer.exe", "CorvaneServer.ini", "CorvaneServer.log", "output.txt"}) {
-            DeleteFileA((folder_ + "\\" + name).c_str());
-        }
-        RemoveDirectoryA(folder_.c_str());
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run",
-                           "VolaServer");
-    }
-
-    // Waits for the program's window and its listening port.
-    HWND WaitUntilServing(const RunningProgram& program) {
-        HWND window = nullptr;
-        WaitUntil(
-            [&] {
-                window = FindWindowA(nullptr, "CorvaneServer");
-                DWORD owner = 0;
-                if (window) GetWindowThreadProcessId(window, &owner);
-                return window && owner == program.Id();
-            },
-            60000);
-        WaitUntil([] { return PhoneClient(kPort).Connected(); }, 30000);
-        return window;
-    }
-
-    std::string folder_, exe_, ini_, output_;
+    ProgramTest() : ProgramCopyTest(CORVANE_PROGRAM, "program") {}
 };
 
 }  // namespace
 
 TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
-    RunningProgram program(exe_, output_);
-    ASSERT_TRUE(program.Started());
-    HWND window = WaitUntilServing(program);
-    ASSERT_NE(window, nullptr);
+    StartProgram();
+    if (HasFatalFailure()) return;
+    const HWND window = window_;
     EXPECT_FALSE(IsWindowVisible(window));
 
     PhoneClient phone(kPort);
@@ -170,16 +60,16 @@ TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
     ASSERT_TRUE(phone.SendLine("QueryInfo:CmdList"));
     EXPECT_EQ(phone.ReadLine().rfind("QueryInfo:CmdList,MouseMove,", 0), 0u);
 
-    const std::string name = IniValue(ini_, "PcName");
+    const std::string name = Setting("PcName");
     EXPECT_FALSE(name.empty());
     EXPECT_EQ(Probe(kPort, "Vola:x\n", 3000),
               "Vola:" + FirstHardwareAddress() + "," + name + ",33589\n");
 
     // The login notice shows in the program, with the phone's name.
     HWND popup = nullptr;
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(PumpUntil(
         [&] {
-            popup = VisibleWindowWithControl(program.Id(), 1025, window);
+            popup = VisibleWindowWithControl(program_->Id(), 1025, window);
             return popup != nullptr;
         },
         5000));
@@ -188,20 +78,19 @@ TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
         Screenshot(popup, "program-popup-en");
     }
 
-    EXPECT_EQ(IniValue(ini_, "ShowMain"), "yes");
-    EXPECT_EQ(IniValue(ini_, "Passwd"), "735");
-    EXPECT_EQ(IniValue(ini_, "AutoStart"), "yes");
+    EXPECT_EQ(Setting("ShowMain"), "yes");
+    EXPECT_EQ(Setting("Passwd"), "735");
+    EXPECT_EQ(Setting("AutoStart"), "yes");
     EXPECT_EQ(RunValue(), exe_);
-    EXPECT_EQ(IniValue(ini_, "iVert"), "");  // written at shutdown only
+    EXPECT_EQ(Setting("iVert"), "");  // written at shutdown only
 
-    PostMessageA(window, WM_COMMAND, kShutdownCommand, 0);
-    EXPECT_EQ(program.WaitExit(30000), 0u);
+    ShutDown();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(phone.WaitClosed(3000));
     EXPECT_FALSE(PhoneClient(kPort).Connected());
-    EXPECT_EQ(IniValue(ini_, "iVert"), "50");
-    EXPECT_EQ(IniValue(ini_, "iHorz"), "50");
-    EXPECT_EQ(IniValue(ini_, "ShowMain"), "no");
+    EXPECT_EQ(Setting("iVert"), "50");
+    EXPECT_EQ(Setting("iHorz"), "50");
+    EXPECT_EQ(Setting("ShowMain"), "no");
 
     // Standard output works although the program has no console: the log lines reach it.
     const std::string output = ReadFileText(output_);
@@ -209,31 +98,29 @@ TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
 }
 
 TEST_F(ProgramTest, SecondStartShowsTheFirstCopyAndEndsAtOnce) {
-    RunningProgram first(exe_, output_);
-    ASSERT_TRUE(first.Started());
-    HWND window = WaitUntilServing(first);
-    ASSERT_NE(window, nullptr);
+    StartProgram();
+    if (HasFatalFailure()) return;
+    const HWND window = window_;
     ASSERT_FALSE(IsWindowVisible(window));
     const std::string settingsBefore = ReadFileText(ini_);
 
     const std::string secondOutput = folder_ + "\\second.txt";
     {
-        RunningProgram second(exe_, secondOutput);
+        ChildProcess second(exe_, "", secondOutput);
         ASSERT_TRUE(second.Started());
         EXPECT_EQ(second.WaitExit(30000), 0u);
     }
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 5000));
     // The second copy touched no settings and started no service of its own.
     EXPECT_EQ(ReadFileText(ini_), settingsBefore);
     EXPECT_EQ(ReadFileText(secondOutput), "");
     DeleteFileA(secondOutput.c_str());
     Screenshot(window, "program-main-en");
 
-    SendMessageA(window, WM_COMMAND, kShutdownCommand, 0);
-    EXPECT_EQ(first.WaitExit(30000), 0u);
-    EXPECT_EQ(IniValue(ini_, "ShowMain"), "yes");
-    EXPECT_EQ(IniValue(ini_, "iVert"), "50");
-    EXPECT_EQ(IniValue(ini_, "iHorz"), "50");
+    ShutDown();
+    EXPECT_EQ(Setting("ShowMain"), "yes");
+    EXPECT_EQ(Setting("iVert"), "50");
+    EXPECT_EQ(Setting("iHorz"), "50");
     // Once visible the window painted its shape, which it reports on standard output.
     const std::string output = ReadFileText(output_);
     EXPECT_NE(output.find("W="), std::string::npos) << output;

@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, CommandsShowHideAndSelectPages) {
         EXPECT_TRUE(Visible(Main()));
     }
     SendMessageW(Main(), WM_CLOSE, 0, 0);  // the close request hides as well (posted on)
-    EXPECT_TRUE(WaitUntil([&] { return !Visible(Main()); }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return !Visible(Main()); }, 2000));
 
     SendMessageW(Main(), WM_COMMAND, ID_TRAY_ABOUT, 0);
     EXPECT_TRUE(Visible(Main()));
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, LoginNoticeComesFromConnectionThreadsAndHidesAfterFiveSec
     PhoneClient phone(Port());
     ASSERT_TRUE(phone.Connected());
     EXPECT_EQ(phone.Login("id-1,Tester", "735"), "Login:OK\n");
-    ASSERT_TRUE(WaitUntil([&] { return Visible(Popup()); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Visible(Popup()); }, 3000));
     const ULONGLONG shown = GetTickCount64();
     EXPECT_EQ(ItemText(Popup(), IDC_POPUP_TEXT), "Tester");
     EXPECT_FALSE(Visible(Main()));  // shown although the main window is hidden
@@ -211,16 +211,16 @@ TEST_F(MainWindowTest, LoginNoticeComesFromConnectionThreadsAndHidesAfterFiveSec
     Pump(2000);
     PhoneClient second(Port());
     EXPECT_EQ(second.Login("id-2,Second", "735"), "Login:OK\n");
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(Popup(), IDC_POPUP_TEXT) == "Second"; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return ItemText(Popup(), IDC_POPUP_TEXT) == "Second"; }, 3000));
     const ULONGLONG restarted = GetTickCount64();
-    ASSERT_TRUE(WaitUntil([&] { return !Visible(Popup()); }, 8000));
+    ASSERT_TRUE(PumpUntil([&] { return !Visible(Popup()); }, 8000));
     const ULONGLONG hidden = GetTickCount64();
     EXPECT_GE(hidden - restarted, 4500u);
     EXPECT_GE(hidden - shown, 6500u);
 
     // The close button hides at once.
     window_->ShowConnectionPopup("Closer");
-    ASSERT_TRUE(WaitUntil([&] { return Visible(Popup()); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Visible(Popup()); }, 3000));
     EXPECT_EQ(ItemText(Popup(), IDC_POPUP_TEXT), "Closer");
     Press(Popup(), IDC_POPUP_CLOSE);
     EXPECT_FALSE(Visible(Popup()));
@@ -308,7 +308,7 @@ TEST_F(MainWindowTest, DraggingTheBackgroundMovesTheWindow) {
         }
         send(MOUSEEVENTF_LEFTUP, 0, 0);
     });
-    WaitUntil(
+    PumpUntil(
         [&] {
             RECT now{};
             GetWindowRect(Main(), &now);

@@ -35,7 +35,7 @@ TEST_F(MainWindowTest, ScreenshotsOfEveryWindowInBothLanguages) {
 
         window_->SelectPage(MainWindow::Page::kBasic);
         window_->ShowConnectionPopup("Tester's phone");
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Popup()) != FALSE; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Popup()) != FALSE; }, 3000));
         EXPECT_TRUE(Screenshot(Popup(), "popup" + suffix));
         ShowWindow(Popup(), SW_HIDE);
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/win32/program.h"
+#include "phone_client.h"
 #include "platform/automation_host.h"
 #include "platform/input.h"
 #include "platform/socket.h"
@@ -84,31 +85,14 @@ void MainWindowTest::Open(LANGID language) {
 
 void MainWindowTest::ShutDown() {
     SendMessageW(Main(), WM_COMMAND, ID_TRAY_SHUTDOWN, 0);
-    WaitUntil([&] { return window_->handle() == nullptr; }, 5000);
+    PumpUntil([&] { return window_->handle() == nullptr; }, 5000);
 }
 
 std::string MainWindowTest::Setting(const char* key) const { return ReadSetting(key); }
 
-std::string RunValue() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
-        return "<none>";
-    }
-    char value[1024] = "";
-    DWORD size = sizeof value - 1;
-    DWORD type = 0;
-    LONG result =
-        RegQueryValueExA(key, "VolaServer", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : "<none>";
-}
-
 int FreeUdpPort() {
     SocketHandle s = OpenUdpSocket4();
-    std::uint32_t loopback = 0;
-    ParseIpv4("127.0.0.1", &loopback);
-    BindSocket(s, loopback, 0);
+    BindSocket(s, Loopback(), 0);
     int port = LocalPort(s);
     CloseSocket(s);
     return port;
@@ -124,7 +108,7 @@ bool InspectModalDialog(int controlId, const std::function<void(HWND)>& inspect,
     bool found = false;
     std::thread inspector([&] {
         Search search{controlId, nullptr};
-        WaitUntil(
+        PumpUntil(
             [&] {
                 EnumThreadWindows(
                     uiThread,
@@ -152,7 +136,7 @@ MenuSeen InspectTrayMenu(HWND owner, const std::string& screenshot) {
     MenuSeen seen;
     std::thread inspector([&] {
         HWND menuWindow = nullptr;
-        WaitUntil(
+        PumpUntil(
             [&] {
                 menuWindow = FindWindowW(L"#32768", nullptr);
                 return menuWindow && IsWindowVisible(menuWindow);

@@ -50,9 +50,6 @@ public:
 // The web address the link button asked the shell to open (recorded instead of opening it).
 void RecordOpenedAddress(const char* address);
 
-// The value "VolaServer" of the per-user Run key, or "<none>".
-std::string RunValue();
-
 // A UDP port that was free a moment ago.
 int FreeUdpPort();
 

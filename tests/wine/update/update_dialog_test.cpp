@@ -21,12 +21,13 @@
 
 #include "app/win32/update_dialog.h"
 #include "desktop.h"
-#include "integration/update_server.h"
 #include "platform/automation_host.h"
 #include "platform/input.h"
 #include "platform/text_conversion.h"
 #include "resource.h"
 #include "shell/application.h"
+#include "update_server.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -38,13 +39,8 @@ constexpr DWORD kMessageTextId = 0xFFFF;  // the text of a system message box
 class OwnerWindow {
 public:
     OwnerWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Procedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CorvaneUpdateTestOwner";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW, 400, 300, 300,
-                                  200, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateTestWindow(L"CorvaneUpdateTestOwner", Procedure, L"owner",
+                                   WS_OVERLAPPEDWINDOW, 400, 300, 300, 200);
         shutdowns = 0;
     }
     ~OwnerWindow() { DestroyWindow(window_); }
@@ -104,10 +100,11 @@ public:
     CancelAnswer(HWND dialog, int answer) {
         const DWORD thread = GetCurrentThreadId();
         worker_ = std::thread([this, dialog, answer, thread] {
-            for (int i = 0; i < 500 && !box_; ++i) {
-                box_ = FindMessageBox(thread, dialog, L"CorvaneServer");
-                if (!box_) Sleep(20);
-            }
+            WaitUntil(
+                [&] {
+                    return (box_ = FindMessageBox(thread, dialog, L"CorvaneServer")) != nullptr;
+                },
+                std::chrono::seconds(10));
             if (!box_) return;
             text_ = TextOf(GetDlgItem(box_, kMessageTextId));
             PostMessageW(box_, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
@@ -126,44 +123,6 @@ private:
     std::string text_;
     std::thread worker_;
 };
-
-// Captures the screen around `window` into <build>/screenshots/update/<name>.png with
-// ImageMagick's `import -window root` on the test display.
-bool Photograph(HWND window, const std::string& name) {
-    Pump(400);  // finish painting
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    const int margin = 10;
-    const int left = rect.left > margin ? rect.left - margin : 0;
-    const int top = rect.top > margin ? rect.top - margin : 0;
-    const std::string folder = std::string(CORVANE_BINARY_DIR) + "/screenshots/update";
-    const std::string target = folder + "/" + name + ".png";
-    const std::string partial = folder + "/." + name + ".partial.png";
-    DeleteFileA(WindowsPathFor(target).c_str());
-    char command[2048];
-    // Wine starts the Unix shell but cannot wait for it: the picture is renamed into place
-    // when complete, and that name is waited for.
-    std::snprintf(command, sizeof command,
-                  "/bin/sh -c \"mkdir -p '%s' && import -window root -crop %ldx%ld+%d+%d +repage "
-                  "'%s' && mv '%s' '%s'\"",
-                  folder.c_str(), rect.right + margin - left, rect.bottom + margin - top, left, top,
-                  partial.c_str(), partial.c_str(), target.c_str());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    const std::string windowsTarget = WindowsPathFor(target);
-    const bool made = WaitUntil(
-        [&] { return GetFileAttributesA(windowsTarget.c_str()) != INVALID_FILE_ATTRIBUTES; },
-        20000);
-    std::printf("screenshot %s: %s\n", made ? "written" : "MISSING", target.c_str());
-    return made;
-}
 
 class UpdateDialogTest : public testing::Test {
 protected:
@@ -265,17 +224,17 @@ TEST_F(UpdateDialogTest, ProgressAtHalfAndAtCompletionPhotographed) {
     ShowWindow(window, SW_SHOWNOACTIVATE);
     // A 40,000,000-byte installer, half of it in.
     PostMessageW(window, UpdateProgressMessage, 20'000'000, 40'000'000);
-    ASSERT_TRUE(WaitUntil([&] { return ProgressPosition(window) == 50; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return ProgressPosition(window) == 50; }, 5000));
     // "Downloading，Complete 50%" with the full-width comma, as the window shows it.
     EXPECT_EQ(ItemText(window, IDC_UPDATE_TEXT),
               "Downloading\xEF\xBC\x8C"
               "Complete 50%");
-    EXPECT_TRUE(Photograph(window, "update_progress_50"));
+    EXPECT_TRUE(Screenshot(window, "update_progress_50", 10, "update"));
 
     PostMessageW(window, UpdateProgressMessage, 40'000'000, 40'000'000);
-    ASSERT_TRUE(WaitUntil([&] { return ProgressPosition(window) == 100; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return ProgressPosition(window) == 100; }, 5000));
     EXPECT_EQ(ItemText(window, IDC_UPDATE_TEXT), "Download Complete, Wait For Installing.");
-    EXPECT_TRUE(Photograph(window, "update_progress_complete"));
+    EXPECT_TRUE(Screenshot(window, "update_progress_complete", 10, "update"));
 }
 
 TEST_F(UpdateDialogTest, PercentagesUse64BitsAndIgnoreAMissingTotal) {
@@ -311,7 +270,7 @@ TEST_F(UpdateDialogTest, EscapeAndYesHideTheWindowAndRequestTheCancel) {
     CancelAnswer answer(window, IDYES);
     // Escape goes through the thread's message loop, as a key press would.
     PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    EXPECT_TRUE(WaitUntil([&] { return dialog->UpdateCancelRequested.load() == 1; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return dialog->UpdateCancelRequested.load() == 1; }, 10000));
     EXPECT_EQ(answer.Text(), "Cancel Update ? ");
     EXPECT_FALSE(IsWindowVisible(window));
 }
@@ -320,25 +279,13 @@ TEST_F(UpdateDialogTest, EscapeAndYesHideTheWindowAndRequestTheCancel) {
 // certificates once, at the first secure connection.
 class UpdateCycleWindowTest : public UpdateDialogTest {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new UpdateServer;
-        if (!server_->Start(&startError_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { server_ = UpdateServer::Started(&startError_); }
+    static void TearDownTestSuite() { server_.reset(); }
     void SetUp() override { ASSERT_NE(server_, nullptr) << startError_; }
 
-    static UpdateServer* server_;
-    static std::string startError_;
+    static inline std::unique_ptr<UpdateServer> server_;
+    static inline std::string startError_;
 };
-
-UpdateServer* UpdateCycleWindowTest::server_ = nullptr;
-std::string UpdateCycleWindowTest::startError_;
 
 TEST_F(UpdateCycleWindowTest, AWholeUpdate) {
     UpdateServer& server = *server_;
@@ -359,7 +306,7 @@ TEST_F(UpdateCycleWindowTest, AWholeUpdate) {
 
     // The question comes from the update thread, on its own.
     HWND question = nullptr;
-    ASSERT_TRUE(WaitUntil(
+    ASSERT_TRUE(PumpUntil(
         [&] {
             EnumWindows(
                 [](HWND window, LPARAM found) -> BOOL {
@@ -375,7 +322,7 @@ TEST_F(UpdateCycleWindowTest, AWholeUpdate) {
         30000));
     // Once it is set up: its text in place.
     ASSERT_TRUE(
-        WaitUntil([&] { return !TextOf(GetDlgItem(question, kMessageTextId)).empty(); }, 5000));
+        PumpUntil([&] { return !TextOf(GetDlgItem(question, kMessageTextId)).empty(); }, 5000));
     EXPECT_EQ(TextOf(GetDlgItem(question, kMessageTextId)),
               "CorvaneServer Has New Version. \r\n\r\n Update ? ");
     // It stands alone. (It is asked to be top-most as well, which Wine does not carry out.)
@@ -383,14 +330,14 @@ TEST_F(UpdateCycleWindowTest, AWholeUpdate) {
     PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
 
     // Downloaded, shown as complete, started, and the shutdown command sent.
-    ASSERT_TRUE(WaitUntil([&] { return OwnerWindow::shutdowns == 1; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return OwnerWindow::shutdowns == 1; }, 30000));
     Pump(200);
     EXPECT_EQ(ProgressPosition(Dialog()), 100);
     EXPECT_EQ(ItemText(Dialog(), IDC_UPDATE_TEXT), "Download Complete, Wait For Installing.");
     EXPECT_FALSE(IsWindowVisible(owner.handle()));
     EXPECT_EQ(application.ShowFlag, 0);
     EXPECT_FALSE(IsWindowVisible(Dialog()));  // hidden again after the download
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(PumpUntil(
         [&] { return GetFileAttributesA((download + ".ran").c_str()) != INVALID_FILE_ATTRIBUTES; },
         30000))
         << "the installer was not started";
@@ -413,11 +360,11 @@ TEST_F(UpdateCycleWindowTest, DestroyingTheWindowAnswersAnOpenQuestionAndEndsThe
     dialog = std::make_unique<CUpdateDlg>(application, settings, server.ClientOptions());
     ASSERT_TRUE(dialog->CreateHidden(owner.handle()));
     ASSERT_TRUE(
-        WaitUntil([&] { return FindWindowW(L"#32770", L"Slidora Update") != nullptr; }, 30000));
+        PumpUntil([&] { return FindWindowW(L"#32770", L"Slidora Update") != nullptr; }, 30000));
     dialog->End(0);
     EXPECT_EQ(dialog->handle(), nullptr);
     EXPECT_TRUE(
-        WaitUntil([&] { return FindWindowW(L"#32770", L"Slidora Update") == nullptr; }, 5000));
+        PumpUntil([&] { return FindWindowW(L"#32770", L"Slidora Update") == nullptr; }, 5000));
     EXPECT_EQ(OwnerWindow::shutdowns, 0);
 }
 

@@ -1,13 +1,26 @@
 #include "desktop.h"
 
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
 #include "platform/text_conversion.h"
+#include "wait_until.h"
 
 #ifndef CORVANE_BINARY_DIR
 #error "CORVANE_BINARY_DIR must name the build tree"
 #endif
+
+HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title,
+                      DWORD style, int x, int y, int width, int height) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);  // fails harmlessly when an earlier window registered it
+    return CreateWindowExW(0, className, title, style, x, y, width, height, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
 
 void Pump(int milliseconds) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
@@ -21,16 +34,13 @@ void Pump(int milliseconds) {
     } while (GetTickCount64() < end);
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount64() >= end) return false;
-        Pump(20);
-    }
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    return WaitUntil(done, std::chrono::milliseconds(timeoutMs), [] { Pump(20); });
 }
 
-std::string ScreenshotFolder() { return std::string(CORVANE_BINARY_DIR) + "/screenshots/ui"; }
+std::string ScreenshotFolder(const std::string& album) {
+    return std::string(CORVANE_BINARY_DIR) + "/screenshots/" + album;
+}
 
 std::string WindowsPathFor(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
@@ -40,7 +50,7 @@ std::string WindowsPathFor(const std::string& unixPath) {
     return path;
 }
 
-bool Screenshot(HWND window, const std::string& name, int margin) {
+bool Screenshot(HWND window, const std::string& name, int margin, const std::string& album) {
     // Let the windows finish painting and the X server catch up.
     Pump(400);
     RECT rect{};
@@ -49,7 +59,7 @@ bool Screenshot(HWND window, const std::string& name, int margin) {
     const int top = rect.top - margin > 0 ? rect.top - margin : 0;
     const int width = rect.right + margin - left;
     const int height = rect.bottom + margin - top;
-    const std::string folder = ScreenshotFolder();
+    const std::string folder = ScreenshotFolder(album);
     const std::string target = folder + "/" + name + ".png";
     const std::string partial = folder + "/." + name + ".partial.png";
     DeleteFileA(WindowsPathFor(target).c_str());
@@ -73,7 +83,7 @@ bool Screenshot(HWND window, const std::string& name, int margin) {
     if (process.hProcess) CloseHandle(process.hProcess);
     if (process.hThread) CloseHandle(process.hThread);
     const std::string windowsTarget = WindowsPathFor(target);
-    bool made = WaitUntil(
+    bool made = PumpUntil(
         [&] { return GetFileAttributesA(windowsTarget.c_str()) != INVALID_FILE_ATTRIBUTES; },
         20000);
     std::printf("screenshot %s: %s\n", made ? "written" : "MISSING", target.c_str());
@@ -96,3 +106,18 @@ void Click(HWND dialog, int id) {
 }
 
 void Press(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::string RunValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "software\\microsoft\\windows\\currentversion\\Run", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    char value[1024] = "";
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    LONG result =
+        RegQueryValueExA(key, "VolaServer", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : "<none>";
+}

@@ -13,18 +13,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "wait_until.h"
+
 extern char** environ;
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
 
 std::string SharedDisplayName() {
     if (const char* display = std::getenv("DISPLAY"); display != nullptr && *display != '\0')
@@ -33,6 +24,20 @@ std::string SharedDisplayName() {
     std::string number;
     if (in >> number) return ":" + number;
     return std::string();
+}
+
+SeenEvent KeyEvent(int type, KeySym sym) {
+    SeenEvent event;
+    event.type = type;
+    event.sym = sym;
+    return event;
+}
+
+SeenEvent ButtonEvent(int type, unsigned button) {
+    SeenEvent event;
+    event.type = type;
+    event.detail = button;
+    return event;
 }
 
 std::string Describe(const SeenEvent& event) {
@@ -87,13 +92,13 @@ TestWindow::TestWindow(const std::string& displayName) {
                       DisplayHeight(display_, screen), 0, CopyFromParent, InputOutput,
                       CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
     XMapRaised(display_, window);
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+    Deadline deadline(std::chrono::seconds(5));
     for (;;) {
         XEvent event;
         if (XCheckTypedWindowEvent(display_, window, MapNotify, &event)) break;
+        if (deadline.Passed()) return;
         pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-        if (RemainingMs(deadline) == 0) return;
-        poll(&fd, 1, RemainingMs(deadline));
+        poll(&fd, 1, deadline.RemainingMs());
     }
     XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
     XSync(display_, False);
@@ -105,7 +110,7 @@ TestWindow::~TestWindow() {
 }
 
 std::optional<SeenEvent> TestWindow::Next(std::chrono::milliseconds timeout) {
-    Clock::time_point deadline = Clock::now() + timeout;
+    Deadline deadline(timeout);
     for (;;) {
         while (XPending(display_) > 0) {
             XEvent event;
@@ -148,10 +153,9 @@ std::optional<SeenEvent> TestWindow::Next(std::chrono::milliseconds timeout) {
                     break;
             }
         }
-        int wait = RemainingMs(deadline);
-        if (wait == 0) return std::nullopt;
+        if (deadline.Passed()) return std::nullopt;
         pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-        poll(&fd, 1, wait);
+        poll(&fd, 1, deadline.RemainingMs());
     }
 }
 
@@ -239,10 +243,10 @@ bool XvfbProcess::Start(int number) {
         return false;
     }
     std::string text;
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
-    while (text.find('\n') == std::string::npos && RemainingMs(deadline) > 0) {
+    Deadline deadline(std::chrono::seconds(10));
+    while (text.find('\n') == std::string::npos && !deadline.Passed()) {
         pollfd fd{readEnd, POLLIN, 0};
-        if (poll(&fd, 1, RemainingMs(deadline)) <= 0) break;
+        if (poll(&fd, 1, deadline.RemainingMs()) <= 0) break;
         char buffer[32];
         ssize_t n = read(readEnd, buffer, sizeof buffer);
         if (n <= 0) break;

@@ -1,4 +1,4 @@
-#include "integration/update_server.h"
+#include "update_server.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,9 +14,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <thread>
+
+#include "file_text.h"
+#include "wait_until.h"
 
 #ifndef _WIN32
 extern char** environ;
@@ -26,13 +27,7 @@ namespace {
 
 std::atomic<int> g_servers{0};
 
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
+std::string ReadWhole(const std::string& path) { return ReadFileText(path, "<missing>"); }
 
 // Asks the server to end (it answers first); errors do not matter.
 class Discard : public HttpHandler {
@@ -108,8 +103,7 @@ bool UpdateServer::Start(std::string* why) {
     std::error_code ignored;
     std::filesystem::remove_all(localDir_, ignored);
     std::filesystem::create_directories(localDir_, ignored);
-    const std::string script =
-        std::string(CORVANE_SOURCE_DIR) + "/tests/integration/update_server.py";
+    const std::string script = std::string(CORVANE_SOURCE_DIR) + "/tests/support/update_server.py";
 #ifdef _WIN32
     // Wine starts a Unix program given by its Unix path; its handle cannot be waited for, so the
     // server ends on request or with this process.
@@ -135,14 +129,11 @@ bool UpdateServer::Start(std::string* why) {
     pid_ = pid;
 #endif
     // Certificates are made and sockets opened first; the ports file comes last.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     std::string ports;
-    while ((ports = ReadWhole(localDir_ + "/ports")) == "<missing>") {
-        if (std::chrono::steady_clock::now() > deadline) {
-            *why = "the update server did not come up (" + unixDir_ + ")";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!WaitUntil([&] { return (ports = ReadWhole(localDir_ + "/ports")) != "<missing>"; },
+                   std::chrono::seconds(60))) {
+        *why = "the update server did not come up (" + unixDir_ + ")";
+        return false;
     }
     std::istringstream lines(ports);
     std::string name;
@@ -157,6 +148,12 @@ bool UpdateServer::Start(std::string* why) {
     trusted_ = true;
 #endif
     return true;
+}
+
+std::unique_ptr<UpdateServer> UpdateServer::Started(std::string* why) {
+    auto server = std::make_unique<UpdateServer>();
+    if (!server->Start(why)) server.reset();
+    return server;
 }
 
 UpdateServer::~UpdateServer() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "commands/handler_context.h"
+#include "platform/socket.h"
 #include "service/control_server.h"
 
 constexpr std::uint16_t kDiscoveryPort = 33589;
@@ -52,7 +53,7 @@ public:
 
 private:
     NetnsPhone() = default;
-    int fd_ = -1;
+    SocketHandle socket_ = kNoSocket;
     std::uint16_t port_ = 0;
 };
 
@@ -82,6 +83,9 @@ protected:
     // A veth pair `aName` in `a` and `bName` in `b`, both ends up.
     bool Link(const std::string& a, const std::string& aName, const std::string& b,
               const std::string& bName);
+    // A phone's namespace on one link with the server's: srv0 198.18.0.1/24 in the server's,
+    // phone0 198.18.0.2/24 in the phone's. Empty (with a test failure) when that fails.
+    std::string AddLinkedPhoneNamespace();
     // Sets rp_filter to 0 for `all` and for interfaces created afterwards in `ns`.
     bool DisableReversePathFilter(const std::string& ns);
     // The real service inside `ns`: default adapter table, multicast port 45789, TCP and

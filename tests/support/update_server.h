@@ -5,6 +5,7 @@
 // again). Windows programs run under Wine and start the Linux python3 directly.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
 
     // Starts the server and waits until it listens; false with the reason otherwise.
     bool Start(std::string* why);
+    // A started server, or null with the reason in `why` (for a test suite's set-up).
+    static std::unique_ptr<UpdateServer> Started(std::string* why);
 
     // Port of a listener: "https", "untrusted", "http", "silent" or "closed".
     int Port(const std::string& listener) const;

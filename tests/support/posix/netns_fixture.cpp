@@ -1,15 +1,9 @@
 #include "netns_fixture.h"
 
-#include "platform/socket.h"
-
-#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,9 +17,11 @@
 #include <cstring>
 #include <thread>
 
-namespace {
+#include "platform/multicast.h"
+#include "platform/socket.h"
+#include "wait_until.h"
 
-using Clock = std::chrono::steady_clock;
+namespace {
 
 constexpr const char* kNetnsDir = "/var/run/netns/";
 constexpr const char* kNamePrefix = "corvane-test-";
@@ -66,11 +62,6 @@ void RemoveStaleNamespaces(const std::string& ip) {
     for (const std::string& name : stale) RunCommand(ip + " netns del " + name, &output);
 }
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 }  // namespace
 
 bool RunInNamespace(const std::string& name, const std::function<void()>& body,
@@ -106,9 +97,9 @@ bool RunInNamespace(const std::string& name, const std::function<void()>& body,
 }
 
 std::uint32_t Address(const char* dotted) {
-    in_addr a{};
-    inet_pton(AF_INET, dotted, &a);
-    return a.s_addr;
+    std::uint32_t a = 0;
+    ParseIpv4(dotted, &a);
+    return a;
 }
 
 std::unique_ptr<NetnsPhone> NetnsPhone::Open(const std::string& ns, const char* localAddress) {
@@ -117,30 +108,20 @@ std::unique_ptr<NetnsPhone> NetnsPhone::Open(const std::string& ns, const char* 
     bool entered = RunInNamespace(
         ns,
         [&] {
-            int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            if (fd < 0) {
-                failure = std::string("socket: ") + std::strerror(errno);
+            phone->socket_ = OpenUdpSocket4();
+            if (phone->socket_ == kNoSocket) {
+                failure = "socket: " + SocketErrorText(SocketLastError());
                 return;
             }
-            phone->fd_ = fd;
-            sockaddr_in local{};
-            local.sin_family = AF_INET;
-            local.sin_addr.s_addr = Address(localAddress);
-            in_addr iface{};
-            iface.s_addr = local.sin_addr.s_addr;
-            int ttl = 1, on = 1;
-            socklen_t length = sizeof local;
+            const std::uint32_t local = Address(localAddress);
             // Bound to the phone's own address: this fails anywhere but in the phone's namespace.
-            if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-                setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface) != 0 ||
-                setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
-                setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
-                getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-                failure =
-                    std::string("phone socket on ") + localAddress + ": " + std::strerror(errno);
-                return;
+            if (!BindSocket(phone->socket_, local, 0) ||
+                !SetMulticastInterface(phone->socket_, local) ||
+                !SetMulticastTtl(phone->socket_, 1) || !EnableBroadcast(phone->socket_) ||
+                (phone->port_ = LocalPort(phone->socket_)) == 0) {
+                failure = std::string("phone socket on ") + localAddress + ": " +
+                          SocketErrorText(SocketLastError());
             }
-            phone->port_ = ntohs(local.sin_port);
         },
         &failure);
     if (!entered || !failure.empty()) {
@@ -150,48 +131,40 @@ std::unique_ptr<NetnsPhone> NetnsPhone::Open(const std::string& ns, const char* 
     return phone;
 }
 
-NetnsPhone::~NetnsPhone() {
-    if (fd_ >= 0) close(fd_);
-}
+NetnsPhone::~NetnsPhone() { CloseSocket(socket_); }
 
 bool NetnsPhone::Send(const char* to, std::uint16_t port, const std::string& text) {
-    sockaddr_in dest{};
-    dest.sin_family = AF_INET;
-    dest.sin_addr.s_addr = Address(to);
-    dest.sin_port = htons(port);
-    return sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&dest),
-                  sizeof dest) == static_cast<ssize_t>(text.size());
+    const int length = static_cast<int>(text.size());
+    return SendDatagram(socket_, text.data(), length, {Address(to), port}) == length;
 }
 
 bool NetnsPhone::Receive(Datagram* out, int timeoutMs) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0) return false;
+    if (WaitReadable(socket_, timeoutMs) <= 0) return false;
     char buffer[9000];
-    sockaddr_in from{};
-    socklen_t length = sizeof from;
-    ssize_t n = recvfrom(fd_, buffer, sizeof buffer, MSG_DONTWAIT,
-                         reinterpret_cast<sockaddr*>(&from), &length);
+    Ipv4Endpoint from;
+    int n = ReceiveDatagram(socket_, buffer, sizeof buffer, &from);
     if (n < 0) return false;
     out->text.assign(buffer, static_cast<size_t>(n));
-    out->from = from.sin_addr.s_addr;
-    out->fromPort = ntohs(from.sin_port);
+    out->from = from.address;
+    out->fromPort = from.port;
     return true;
 }
 
 bool NetnsPhone::Ask(const char* to, std::uint16_t port,
                      const std::function<std::string(int)>& probe, Datagram* answer,
                      int deadlineMs) {
-    char discard[9000];
-    while (recv(fd_, discard, sizeof discard, MSG_DONTWAIT) >= 0) {
+    Datagram stale;
+    while (Receive(&stale, 0)) {
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
+    Deadline deadline{std::chrono::milliseconds(deadlineMs)};
     for (int attempt = 1;; ++attempt) {
         if (!Send(to, port, probe(attempt))) {
-            ADD_FAILURE() << "probe to " << to << ":" << port << ": " << std::strerror(errno);
+            ADD_FAILURE() << "probe to " << to << ":" << port << ": "
+                          << SocketErrorText(SocketLastError());
             return false;
         }
-        if (Receive(answer, std::min(250, RemainingMs(deadline)))) return true;
-        if (RemainingMs(deadline) == 0) return false;
+        if (Receive(answer, std::min(250, deadline.RemainingMs()))) return true;
+        if (deadline.Passed()) return false;
     }
 }
 
@@ -280,6 +253,14 @@ bool NetnsDiscovery::Link(const std::string& a, const std::string& aName, const 
     return Ip("-n " + a + " link add " + aName + " type veth peer name " + bName + " netns " + b) &&
            Ip("-n " + a + " link set " + aName + " up") &&
            Ip("-n " + b + " link set " + bName + " up");
+}
+
+std::string NetnsDiscovery::AddLinkedPhoneNamespace() {
+    std::string phoneNs = AddNamespace();
+    bool linked = !phoneNs.empty() && Link(serverNs_, "srv0", phoneNs, "phone0") &&
+                  Ip("-n " + serverNs_ + " addr add 198.18.0.1/24 dev srv0") &&
+                  Ip("-n " + phoneNs + " addr add 198.18.0.2/24 dev phone0");
+    return linked ? phoneNs : "";
 }
 
 bool NetnsDiscovery::DisableReversePathFilter(const std::string& ns) {

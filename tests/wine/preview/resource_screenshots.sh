@@ -19,7 +19,7 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 handshake=$(mktemp -d)
 trap 'rm -rf "$handshake"' EXIT
-"$here/../../cmake/wine-run.sh" "$build" "$preview" "Z:$handshake" >"$handshake/log" 2>&1 &
+"$here/../../../cmake/wine-run.sh" "$build" "$preview" "Z:$handshake" >"$handshake/log" 2>&1 &
 pid=$!
 count=0
 idle=0

@@ -8,15 +8,18 @@
 class ProgramProcess {
 public:
     ~ProgramProcess();
-    // Copies the built program into `folder` and starts it inside network namespace `ns` with
-    // HOME=`folder` (so its autostart entry stays there) and DISPLAY=`display` (may be empty).
-    bool Start(const std::string& ns, const std::string& folder, const std::string& display);
+    // Copies `program` (the built CorvaneServer) into `folder` and starts it inside network
+    // namespace `ns` with HOME=`folder` (so its autostart entry stays there) and
+    // DISPLAY=`display` (may be empty).
+    bool Start(const std::string& program, const std::string& ns, const std::string& folder,
+               const std::string& display);
     // Waits until the output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, int timeoutMs = 5000);
     // Waits for the process to end; true with its exit status (-1 when killed by a signal).
     bool WaitExit(int timeoutMs, int* exitStatus);
     bool Running();
     void Signal(int signal);
+    // Everything it wrote to standard output and error so far.
     std::string Output() const;
 
     std::string folder;
@@ -26,5 +29,6 @@ private:
     std::string outputPath_;
 };
 
-// The file's whole text ("" when missing).
-std::string ReadText(const std::string& path);
+// Waits up to `timeoutMs` for child `pid` to end; true with its exit status (-1 when a signal
+// ended it). False when it still runs, or is no child of this process.
+bool WaitChildExit(pid_t pid, int timeoutMs, int* exitStatus);

@@ -30,6 +30,10 @@ struct SeenEvent {
     int x = 0, y = 0;  // root coordinates
 };
 
+// Expected events, for comparing with what came: only what Describe shows is set.
+SeenEvent KeyEvent(int type, KeySym sym);
+SeenEvent ButtonEvent(int type, unsigned button);
+
 // "press a", "release 0x10020ac", "button-press 4", "motion 10,20": readable in a failed check.
 std::string Describe(const SeenEvent& event);
 std::vector<std::string> Describe(const std::vector<SeenEvent>& events);
