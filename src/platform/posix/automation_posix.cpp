@@ -2,6 +2,8 @@
 // LibreOffice Impress, reached through the office module when it was built and LibreOffice is
 // installed; otherwise class lookup fails the way an unregistered class name does, and
 // presentation requests fall back to keys. Windows, the pen cursor and the focus are X11's.
+#include "platform/posix/automation_posix.h"
+
 #include <strings.h>
 
 #include "platform/automation_host.h"
@@ -22,6 +24,8 @@ bool IsPresentationClass(const char* className) {
 // cursor calls there and, after the worker ended, on the main thread at shutdown.
 class PosixAutomationHost : public AutomationHost {
 public:
+    PosixAutomationHost(std::string modulePath, std::string display)
+        : modulePath_(std::move(modulePath)), desktop_(std::move(display)) {}
     ~PosixAutomationHost() override {
         if (module_ != nullptr) module_->Detach();
     }
@@ -60,11 +64,12 @@ private:
     OfficeModule* Module() {
         if (!moduleTried_) {
             moduleTried_ = true;
-            module_ = LoadOfficeModule(OfficeModulePath());
+            module_ = LoadOfficeModule(modulePath_);
         }
         return module_;
     }
 
+    const std::string modulePath_;
     bool moduleTried_ = false;
     OfficeModule* module_ = nullptr;
     X11Desktop desktop_;
@@ -72,6 +77,11 @@ private:
 
 }  // namespace
 
+std::unique_ptr<AutomationHost> CreatePosixAutomationHost(const std::string& modulePath,
+                                                          const std::string& display) {
+    return std::make_unique<PosixAutomationHost>(modulePath, display);
+}
+
 std::unique_ptr<AutomationHost> CreateSystemAutomationHost() {
-    return std::make_unique<PosixAutomationHost>();
+    return CreatePosixAutomationHost(OfficeModulePath());
 }

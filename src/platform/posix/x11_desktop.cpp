@@ -6,7 +6,6 @@
 #include <X11/extensions/Xfixes.h>
 
 #include <chrono>
-#include <cstdlib>
 
 #include "platform/posix/x11_guard.h"
 
@@ -136,12 +135,16 @@ bool X11Desktop::ReplaceArrow(const CursorImage& image) {
     picture->xhot = static_cast<XcursorDim>(image.hotX);
     picture->yhot = static_cast<XcursorDim>(image.hotY);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) picture->pixels[i] = image.pixels[i];
-    Cursor pen = XcursorImageLoadCursor(d, picture);
+    // The server puts the new cursor wherever a cursor of the name was in use, so the pen
+    // carries the name on: that is how RestoreArrow finds those places again.
+    for (const char* name : kArrowNames) {
+        Cursor pen = XcursorImageLoadCursor(d, picture);
+        if (pen == 0) continue;
+        XFixesSetCursorName(d, pen, name);
+        XFixesChangeCursorByName(d, pen, name);
+        XFreeCursor(d, pen);  // the windows that show it keep it
+    }
     XcursorImageDestroy(picture);
-    if (pen == 0) return false;
-    for (const char* name : kArrowNames) XFixesChangeCursorByName(d, pen, name);
-    // The named cursors took a copy of the picture.
-    XFreeCursor(d, pen);
     XSync(d, False);
     if (c->lost) return false;
     arrowReplaced_ = true;
@@ -159,12 +162,10 @@ void X11Desktop::RestoreArrow() {
     for (const char* name : kArrowNames) {
         XcursorImages* images = XcursorLibraryLoadImages(name, theme, size);
         if (images == nullptr) continue;
-        // Unnamed, so that the change below does not reach this source cursor itself.
-        std::free(images->name);
-        images->name = nullptr;
         Cursor arrow = XcursorImagesLoadCursor(d, images);
         XcursorImagesDestroy(images);
         if (arrow == 0) continue;
+        XFixesSetCursorName(d, arrow, name);
         XFixesChangeCursorByName(d, arrow, name);
         XFreeCursor(d, arrow);
     }

@@ -3,9 +3,10 @@
 //
 // X has no system cursor to replace: every client creates its own. Themed cursors (those of
 // GTK, Qt, LibreOffice and most desktops) carry their theme name, and the XFIXES extension can
-// change the picture of every cursor of a name at once; that is what replacing the arrow means
-// here ("left_ptr" and "default"). Putting it back gives those cursors the theme's arrow again.
-// Cursors that carry no name (an unthemed desktop's root window) keep their picture.
+// put another cursor wherever a cursor of a name is in use; that is what replacing the arrow
+// means here ("left_ptr" and "default"). Putting it back puts the theme's arrow there again.
+// Cursors that carry no name (an unthemed desktop's root window) stay as they are, and so do
+// arrows that clients create while the pen is in place.
 //
 // Thread contract: any thread; one lock covers the connection. It is opened when first needed
 // and again, at most every few seconds, after the server went away.
