@@ -119,6 +119,10 @@ void ImpressProcess::Kill() {
     group_ = -1;
 }
 
+void ImpressProcess::Freeze(bool frozen) {
+    if (group_ > 0) kill(-group_, frozen ? SIGSTOP : SIGCONT);
+}
+
 bool OfficeRunsFor(const std::string& home) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr) return false;

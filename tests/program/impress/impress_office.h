@@ -35,6 +35,8 @@ public:
                const std::string& deck);
     // Kills the whole office at once, as a crash would.
     void Kill();
+    // Stops the office (it hangs) and lets it go on.
+    void Freeze(bool frozen);
 
 private:
     pid_t group_ = -1;

@@ -330,6 +330,38 @@ TEST_F(ProgramImpressTest, OfficeKilledBetweenRequestsFallsBackToKeysUntilReopen
     });
 }
 
+TEST_F(ProgramImpressTest, OfficeThatStopsAnsweringIsCutOffAndKeysStandIn) {
+    PrepareHome(home_, folder_);
+    ASSERT_NO_FATAL_FAILURE(OpenDeck());
+    ASSERT_NO_FATAL_FAILURE(StartProgram(CORVANE_OFFICE_MODULE));
+    ASSERT_TRUE(WaitAttached(1)) << program_->Output();
+    Phone([&](PhoneClient& phone) {
+        ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+        ASSERT_TRUE(WaitPosition(phone, 1, 5));
+
+        office_.Freeze(true);
+        {
+            TestWindow keys(display_);
+            ASSERT_TRUE(keys.ok());
+            auto start = std::chrono::steady_clock::now();
+            ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+            // The call that hangs is given up after a few seconds, and the key stands in.
+            EXPECT_EQ(KeysSeen(keys, 2), (std::vector<std::string>{"press Right", "release Right"}))
+                << program_->Output();
+            EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(15));
+            EXPECT_NE(Log().find("LibreOffice has not answered"), std::string::npos) << Log();
+            // Requests keep being served meanwhile.
+            ASSERT_TRUE(phone.SendLine("PptPrevPage:"));
+            EXPECT_EQ(KeysSeen(keys, 2), (std::vector<std::string>{"press Left", "release Left"}));
+        }
+        // Once the office answers again, the program finds it again.
+        office_.Freeze(false);
+        EXPECT_TRUE(WaitAttached(2)) << program_->Output();
+        ASSERT_TRUE(phone.SendLine("PptGotoPage:3"));
+        EXPECT_TRUE(WaitPosition(phone, 3, 5));
+    });
+}
+
 TEST_F(ProgramImpressTest, WithoutAnOfficeOrWithABrokenModuleKeysStandIn) {
     // No office runs for this user: the module loads, finds none, and never starts one.
     TestWindow keys(display_);
