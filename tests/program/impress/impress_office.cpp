@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -123,26 +124,53 @@ void ImpressProcess::Freeze(bool frozen) {
     if (group_ > 0) kill(-group_, frozen ? SIGSTOP : SIGCONT);
 }
 
-bool OfficeRunsFor(const std::string& home) {
+namespace {
+
+// Calls `each(pid, home)` for every office process, with its HOME.
+void ForEachOffice(const std::function<void(pid_t, const std::string&)>& each) {
     DIR* proc = opendir("/proc");
-    if (proc == nullptr) return false;
-    bool found = false;
+    if (proc == nullptr) return;
     while (dirent* entry = readdir(proc)) {
         std::string pid = entry->d_name;
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
         std::string comm = ReadAll("/proc/" + pid + "/comm");
         if (comm.rfind("soffice", 0) != 0 && comm.rfind("oosplash", 0) != 0) continue;
         std::string environment = ReadAll("/proc/" + pid + "/environ");
-        if (environment.find(std::string("HOME=") + home + '\0') != std::string::npos) {
-            found = true;
-            break;
+        size_t at = environment.find("HOME=");
+        while (at != std::string::npos && at != 0 && environment[at - 1] != '\0') {
+            at = environment.find("HOME=", at + 1);
         }
+        if (at == std::string::npos) continue;
+        size_t end = environment.find('\0', at);
+        each(static_cast<pid_t>(std::stol(pid)), environment.substr(at + 5, end - at - 5));
     }
     closedir(proc);
+}
+
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+bool OfficeRunsFor(const std::string& home) {
+    bool found = false;
+    ForEachOffice([&](pid_t, const std::string& officeHome) { found |= officeHome == home; });
     return found;
 }
 
-ScreenReader::ScreenReader(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+void EndOrphanedOffices(const std::string& prefix) {
+    ForEachOffice([&](pid_t pid, const std::string& home) {
+        if (home.rfind(prefix, 0) != 0) return;
+        long owner = std::strtol(home.c_str() + prefix.size(), nullptr, 10);
+        if (owner > 0 && owner != getpid() && kill(static_cast<pid_t>(owner), 0) != 0 &&
+            errno == ESRCH) {
+            kill(pid, SIGKILL);
+        }
+    });
+}
+
+ScreenReader::ScreenReader(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+    XSetErrorHandler(&IgnoreXError);
+}
 
 ScreenReader::~ScreenReader() {
     if (display_ != nullptr) XCloseDisplay(display_);

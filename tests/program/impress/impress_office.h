@@ -44,8 +44,13 @@ private:
 
 // Whether any office process runs with this HOME.
 bool OfficeRunsFor(const std::string& home);
+// Ends the offices that test processes no longer alive left behind (a test killed by a
+// time-out has no time to end its office): those whose HOME is <`prefix`><dead pid>-...
+void EndOrphanedOffices(const std::string& prefix);
 
-// The test's view of a private X server.
+// The test's view of a private X server. The office creates and destroys windows all the time,
+// so a request about a window that has just gone is expected: X errors on the test's
+// connections are ignored (Xlib would end the process, without the test's clean-up).
 class ScreenReader {
 public:
     explicit ScreenReader(const std::string& display);

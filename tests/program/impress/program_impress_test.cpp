@@ -47,7 +47,9 @@ protected:
         display_ = xvfb_.name();
         screen_ = std::make_unique<ScreenReader>(display_);
         ASSERT_TRUE(screen_->ok());
-        folder_ = testing::TempDir() + "corvane-impress-" + std::to_string(getpid()) + "-" +
+        const std::string prefix = testing::TempDir() + "corvane-impress-";
+        EndOrphanedOffices(prefix);
+        folder_ = prefix + std::to_string(getpid()) + "-" +
                   testing::UnitTest::GetInstance()->current_test_info()->name();
         home_ = folder_ + "/home";
         std::filesystem::create_directories(home_);

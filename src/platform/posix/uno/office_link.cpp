@@ -266,7 +266,9 @@ bool OfficeLink::HandOff(const std::string& acceptName) {
         return false;
     }
     if (pid == 0) {
-        // The signals this program blocks, and its sockets, are not the office's business.
+        // A group of its own, so that everything it started can be ended with it. The signals
+        // this program blocks, and its sockets, are not the office's business.
+        setsid();
         sigprocmask(SIG_SETMASK, &none, nullptr);
         int null = open("/dev/null", O_RDWR);
         if (null >= 0) {
@@ -290,8 +292,9 @@ bool OfficeLink::HandOff(const std::string& acceptName) {
         }
         if (done < 0 || StopSignal::Clock::now() >= deadline ||
             stop_.SleepFor(std::chrono::milliseconds(10))) {
-            // The office did not take the hand-off (it hangs, or went away meanwhile).
-            kill(pid, SIGKILL);
+            // The office did not take the hand-off: it hangs, or it ended meanwhile and the
+            // hand-off became an office of its own. Neither may stay.
+            kill(-pid, SIGKILL);
             waitpid(pid, &status, 0);
             Log("soffice --accept did not finish; given up.\n");
             return false;
