@@ -27,7 +27,7 @@ public:
     PosixAutomationHost(std::string modulePath, std::string display)
         : modulePath_(std::move(modulePath)), desktop_(std::move(display)) {}
     ~PosixAutomationHost() override {
-        if (module_ != nullptr) module_->Detach();
+        if (module_) module_->Detach();
     }
 
     // No program is registered under these class names here; Impress is driven in the
@@ -64,14 +64,14 @@ private:
     OfficeModule* Module() {
         if (!moduleTried_) {
             moduleTried_ = true;
-            module_ = LoadOfficeModule(modulePath_);
+            module_.reset(LoadOfficeModule(modulePath_));
         }
-        return module_;
+        return module_.get();
     }
 
     const std::string modulePath_;
     bool moduleTried_ = false;
-    OfficeModule* module_ = nullptr;
+    std::unique_ptr<OfficeModule> module_;  // its library stays loaded after it is gone
     X11Desktop desktop_;
 };
 

@@ -44,5 +44,6 @@ public:
 };
 
 // The module's one exported function: a new module for this interface version, or null when
-// the versions differ. The module is never unloaded.
+// the versions differ. The host deletes the object at its end, after Detach; the library itself
+// is never unloaded.
 using OfficeModuleEntryPoint = OfficeModule* (*)(int version, const OfficeModuleServices* services);
