@@ -64,9 +64,6 @@ protected:
             std::string command = "import -window root -display " + display_ + " " + picture;
             if (std::system(command.c_str()) == 0)
                 std::printf("screen at failure: %s\n", picture.c_str());
-            std::system(
-                ("xwininfo -root -tree -display " + display_ + " | grep -v '(has no name): ()'")
-                    .c_str());
         }
         office_.Kill();
         program_.reset();
