@@ -5,32 +5,45 @@
 #                                lets the login-notice tests go through the library; the
 #                                program itself runs without it; imagemagick takes the dialog
 #                                screenshots, fonts-wqy-microhei gives Wine Chinese glyphs;
-#                                python3 and openssl run the updater tests' HTTPS service)
+#                                python3 and openssl run the updater tests' HTTPS service;
+#                                LibreOffice Impress with its SDK builds the office module and
+#                                runs its end-to-end tests)
 #   scripts/deps.sh artwork      what resources/make_artwork.py needs to redraw the pictures
 # Needs root (or sudo) only when something is missing.
 set -eu
 packages="cmake ninja-build g++ make"
+# Installed without their recommended packages: LibreOffice recommends far more than it needs
+# (about 290 MB without, gigabytes with).
+lean=""
 for group in "$@"; do
     case "$group" in
-    build) packages="$packages libx11-dev libxtst-dev libcurl4-openssl-dev" ;;
+    build) packages="$packages libx11-dev libxtst-dev libxfixes-dev libxcursor-dev
+                     libcurl4-openssl-dev" ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
                     wine wine64 xvfb iproute2 libnotify4 imagemagick fontconfig
-                    fonts-wqy-microhei python3 openssl" ;;
+                    fonts-wqy-microhei python3 openssl"
+          lean="$lean libreoffice-impress libreoffice-dev ure" ;;
     artwork) packages="$packages python3 python3-pil fonts-dejavu-core fonts-noto-cjk" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
 done
-missing=""
-for p in $packages; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    case "$status" in
-    *"install ok installed"*) ;;
-    *) missing="$missing $p" ;;
-    esac
-done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
+# Prints the packages of the list that are not installed.
+missing() {
+    for p in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+        case "$status" in
+        *"install ok installed"*) ;;
+        *) printf ' %s' "$p" ;;
+        esac
+    done
+}
+# shellcheck disable=SC2086
+missing=$(missing $packages)
+# shellcheck disable=SC2086
+missing_lean=$(missing $lean)
+[ -z "$missing$missing_lean" ] && exit 0
+echo "Installing:$missing$missing_lean"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
@@ -38,4 +51,6 @@ $sudo apt-get update
 # With recommended packages: Wine needs several of them at run time (gnutls for HTTPS, the
 # X extensions and fonts for windows), as a machine that installed it the usual way has them.
 # shellcheck disable=SC2086
-$sudo apt-get install -y $missing
+[ -z "$missing" ] || $sudo apt-get install -y $missing
+# shellcheck disable=SC2086
+[ -z "$missing_lean" ] || $sudo apt-get install -y --no-install-recommends $missing_lean

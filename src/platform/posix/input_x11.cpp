@@ -5,71 +5,20 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/posix/x11_guard.h"
 #include "platform/posix/x11_keymap.h"
 #include "support/log.h"
 #include "support/stop_signal.h"
 
 namespace {
-
-// Xlib's error handlers are process-wide, and its defaults end the process. Ours keep the
-// injectors' connections alive and pass every other connection's errors on unchanged.
-std::mutex g_displaysLock;
-std::vector<Display*> g_displays;  // connections owned by injectors
-std::atomic<XIOErrorHandler> g_previousIoHandler{nullptr};
-std::atomic<XErrorHandler> g_previousErrorHandler{nullptr};
-
-bool IsInjectorDisplay(Display* display) {
-    std::lock_guard<std::mutex> guard(g_displaysLock);
-    return std::find(g_displays.begin(), g_displays.end(), display) != g_displays.end();
-}
-
-void AddInjectorDisplay(Display* display) {
-    std::lock_guard<std::mutex> guard(g_displaysLock);
-    g_displays.push_back(display);
-}
-
-void RemoveInjectorDisplay(Display* display) {
-    std::lock_guard<std::mutex> guard(g_displaysLock);
-    auto it = std::find(g_displays.begin(), g_displays.end(), display);
-    if (it != g_displays.end()) g_displays.erase(it);
-}
-
-// Returning lets Xlib go on to the connection's exit handler (X11Injector::OnLost).
-int OnIoError(Display* display) {
-    if (IsInjectorDisplay(display)) return 0;
-    XIOErrorHandler previous = g_previousIoHandler.load();
-    return previous ? previous(display) : 0;
-}
-
-int OnXError(Display* display, XErrorEvent* error) {
-    if (IsInjectorDisplay(display)) {
-        LogPrintf("X error %d on request %d.%d while injecting input.\n", error->error_code,
-                  error->request_code, error->minor_code);
-        return 0;
-    }
-    XErrorHandler previous = g_previousErrorHandler.load();
-    return previous ? previous(display, error) : 0;
-}
-
-void InstallProcessHandlers() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Xlib writes to a server that may have gone; that must not end the process.
-        signal(SIGPIPE, SIG_IGN);
-        g_previousIoHandler = XSetIOErrorHandler(OnIoError);
-        g_previousErrorHandler = XSetErrorHandler(OnXError);
-    });
-}
 
 // XTest carries coordinates as 16-bit values; clamping keeps a huge motion in its direction.
 int Clamp16(std::int32_t value) {
@@ -144,7 +93,7 @@ X11Injector::~X11Injector() {
         keymap_.RestoreIdle(display_, Clock::time_point::max());
     }
     XCloseDisplay(display_);
-    RemoveInjectorDisplay(display_);
+    UnguardDisplay(display_);
     display_ = nullptr;
 }
 
@@ -162,14 +111,13 @@ bool X11Injector::Ready() {
 }
 
 bool X11Injector::Connect() {
-    InstallProcessHandlers();
     nextAttempt_ = Clock::now() + options_.retryInterval;
     Display* display = XOpenDisplay(options_.display.empty() ? nullptr : options_.display.c_str());
     if (display == nullptr) {
         ReportLoss();
         return false;
     }
-    AddInjectorDisplay(display);
+    GuardDisplay(display, "injecting input");
     XSetIOErrorExitHandler(display, &X11Injector::OnLost, this);
     display_ = display;
     lost_ = false;
@@ -183,7 +131,7 @@ bool X11Injector::Connect() {
             reported_ = true;
         }
         XCloseDisplay(display);
-        RemoveInjectorDisplay(display);
+        UnguardDisplay(display);
         display_ = nullptr;
         lost_ = false;
         ReportLoss();
@@ -220,7 +168,7 @@ bool X11Injector::Connect() {
 void X11Injector::CheckLost() {
     if (display_ == nullptr || !lost_) return;
     XCloseDisplay(display_);
-    RemoveInjectorDisplay(display_);
+    UnguardDisplay(display_);
     display_ = nullptr;
     lost_ = false;
     keymap_.Reset(-1, options_.spareKeycodeLimit);

@@ -35,7 +35,8 @@ ProgramProcess::~ProgramProcess() {
 }
 
 bool ProgramProcess::Start(const std::string& program, const std::string& ns,
-                           const std::string& dir, const std::string& display) {
+                           const std::string& dir, const std::string& display,
+                           const std::string& home) {
     folder = dir;
     std::filesystem::create_directories(folder);
     std::string copy = folder + "/CorvaneServer";
@@ -43,10 +44,20 @@ bool ProgramProcess::Start(const std::string& program, const std::string& ns,
     std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing,
                                error);
     if (error) return false;
+    if (!officeModule.empty()) {
+        std::filesystem::copy_file(officeModule, folder + "/corvane-uno.so",
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        if (error) return false;
+    }
     outputPath_ = folder + "/output.txt";
-    std::vector<std::string> args = {
-        "/usr/sbin/ip", "netns", "exec",           ns,
-        "/usr/bin/env", "-i",    "HOME=" + folder, "PATH=/usr/bin:/bin"};
+    std::vector<std::string> args = {"/usr/sbin/ip",
+                                     "netns",
+                                     "exec",
+                                     ns,
+                                     "/usr/bin/env",
+                                     "-i",
+                                     "HOME=" + (home.empty() ? folder : home),
+                                     "PATH=/usr/bin:/bin"};
     if (!display.empty()) args.push_back("DISPLAY=" + display);
     args.push_back(copy);
     pid_ = fork();

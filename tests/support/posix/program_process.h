@@ -9,10 +9,10 @@ class ProgramProcess {
 public:
     ~ProgramProcess();
     // Copies `program` (the built CorvaneServer) into `folder` and starts it inside network
-    // namespace `ns` with HOME=`folder` (so its autostart entry stays there) and
-    // DISPLAY=`display` (may be empty).
+    // namespace `ns` with HOME=`folder` (so its autostart entry stays there, unless `home` names
+    // another) and DISPLAY=`display` (may be empty).
     bool Start(const std::string& program, const std::string& ns, const std::string& folder,
-               const std::string& display);
+               const std::string& display, const std::string& home = "");
     // Waits until the output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, int timeoutMs = 5000);
     // Waits for the process to end; true with its exit status (-1 when killed by a signal).
@@ -23,6 +23,9 @@ public:
     std::string Output() const;
 
     std::string folder;
+    // A file copied beside the program as its office module before the start (empty: none, as
+    // in a build without the LibreOffice SDK).
+    std::string officeModule;
 
 private:
     pid_t pid_ = -1;

@@ -213,7 +213,7 @@ KeyCode TestWindow::KeycodeOf(const std::vector<KeySym>& map, KeySym sym) {
     return 0;
 }
 
-bool XvfbProcess::Start(int number) {
+bool XvfbProcess::Start(int number, const std::string& geometry) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     // Xvfb writes its display number to descriptor 3 once it accepts clients.
@@ -228,9 +228,9 @@ bool XvfbProcess::Start(int number) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> args = {"Xvfb"};
     if (number >= 0) args.push_back(":" + std::to_string(number));
-    for (const char* arg :
-         {"-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", "640x480x24"})
+    for (const char* arg : {"-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0"})
         args.push_back(arg);
+    args.push_back(geometry);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -75,9 +75,10 @@ private:
 class XvfbProcess {
 public:
     ~XvfbProcess() { Stop(); }
-    // Starts Xvfb on display `number` (any free one when -1) and waits until it takes clients.
-    // False when Xvfb is missing or did not come up in time.
-    bool Start(int number = -1);
+    // Starts Xvfb on display `number` (any free one when -1) with one screen of `geometry`
+    // (WIDTHxHEIGHTxDEPTH) and waits until it takes clients. False when Xvfb is missing or did
+    // not come up in time.
+    bool Start(int number = -1, const std::string& geometry = "640x480x24");
     void Stop();
     int number() const { return number_; }
     std::string name() const { return ":" + std::to_string(number_); }
