@@ -34,7 +34,7 @@ ProgramProcess::~ProgramProcess() {
 }
 
 bool ProgramProcess::Start(const std::string& ns, const std::string& dir,
-                           const std::string& display) {
+                           const std::string& display, const std::vector<std::string>& arguments) {
     folder = dir;
     std::filesystem::create_directories(folder);
     std::string program = folder + "/CorvaneServer";
@@ -42,12 +42,30 @@ bool ProgramProcess::Start(const std::string& ns, const std::string& dir,
     std::filesystem::copy_file(CORVANE_PROGRAM, program,
                                std::filesystem::copy_options::overwrite_existing, error);
     if (error) return false;
+    std::vector<std::string> environment = {"HOME=" + folder};
+    if (!display.empty()) environment.push_back("DISPLAY=" + display);
+    return Launch(ns, program, environment, arguments);
+}
+
+bool ProgramProcess::StartInPlace(const std::string& ns, const std::string& program,
+                                  const std::string& home,
+                                  const std::vector<std::string>& environment) {
+    folder = home;
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> all = {"HOME=" + home};
+    all.insert(all.end(), environment.begin(), environment.end());
+    return Launch(ns, program, all, {});
+}
+
+bool ProgramProcess::Launch(const std::string& ns, const std::string& program,
+                            const std::vector<std::string>& environment,
+                            const std::vector<std::string>& arguments) {
     outputPath_ = folder + "/output.txt";
-    std::vector<std::string> args = {
-        "/usr/sbin/ip", "netns", "exec",           ns,
-        "/usr/bin/env", "-i",    "HOME=" + folder, "PATH=/usr/bin:/bin"};
-    if (!display.empty()) args.push_back("DISPLAY=" + display);
+    std::vector<std::string> args = {"/usr/sbin/ip",      "netns", "exec", ns, "/usr/bin/env", "-i",
+                                     "PATH=/usr/bin:/bin"};
+    args.insert(args.end(), environment.begin(), environment.end());
     args.push_back(program);
+    args.insert(args.end(), arguments.begin(), arguments.end());
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {

@@ -40,7 +40,7 @@ std::string WindowsPathFor(const std::string& unixPath) {
     return path;
 }
 
-bool Screenshot(HWND window, const std::string& name, int margin) {
+bool Screenshot(HWND window, const std::string& name, int margin, const std::string& folder) {
     // Let the windows finish painting and the X server catch up.
     Pump(400);
     RECT rect{};
@@ -49,7 +49,6 @@ bool Screenshot(HWND window, const std::string& name, int margin) {
     const int top = rect.top - margin > 0 ? rect.top - margin : 0;
     const int width = rect.right + margin - left;
     const int height = rect.bottom + margin - top;
-    const std::string folder = ScreenshotFolder();
     const std::string target = folder + "/" + name + ".png";
     const std::string partial = folder + "/." + name + ".partial.png";
     DeleteFileA(WindowsPathFor(target).c_str());

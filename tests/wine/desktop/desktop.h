@@ -17,9 +17,11 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 std::string ScreenshotFolder();
 
 // Captures the screen area of `window` (grown by `margin` pixels on each side) into
-// <ScreenshotFolder()>/<name>.png with ImageMagick's `import` on the test display. Pumps
-// messages while it waits, so the captured windows keep painting. False when no file came.
-bool Screenshot(HWND window, const std::string& name, int margin = 12);
+// <folder>/<name>.png (a Unix path; ScreenshotFolder() unless given) with ImageMagick's `import`
+// on the test display. Pumps messages while it waits, so the captured windows keep painting.
+// False when no file came.
+bool Screenshot(HWND window, const std::string& name, int margin = 12,
+                const std::string& folder = ScreenshotFolder());
 
 // A Windows path for a Unix path of this machine (Wine's drive Z: is the Unix root).
 std::string WindowsPathFor(const std::string& unixPath);
