@@ -156,6 +156,27 @@ Function InstallProgram
     ${Loop}
 FunctionEnd
 
+; Removes the program before anything else goes, with the same patience as the install: an
+; uninstall that cannot remove it stops (Abort) and leaves the entry in the list to try again.
+Function un.RemoveProgram
+    StrCpy $R1 0
+    ${Do}
+        Delete "$INSTDIR\CorvaneServer.exe"
+        ${IfNot} ${FileExists} "$INSTDIR\CorvaneServer.exe"
+            Return
+        ${EndIf}
+        IntOp $R1 $R1 + 1
+        ${If} $R1 >= ${FILE_RETRIES}
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(FileInUseText)" /SD IDCANCEL \
+                IDRETRY +2
+            Abort "$(FileInUseText)"
+            StrCpy $R1 0
+        ${Else}
+            Sleep ${FILE_RETRY_MS}
+        ${EndIf}
+    ${Loop}
+FunctionEnd
+
 Function .onInit
     !insertmacro CHOOSE_LANGUAGE
 FunctionEnd
@@ -203,7 +224,7 @@ Section "Uninstall"
         MessageBox MB_YESNO|MB_ICONQUESTION "$(KeepSettingsText)" /SD IDYES IDYES +2
         StrCpy $R0 1
     ${EndIf}
-    Delete "$INSTDIR\CorvaneServer.exe"
+    Call un.RemoveProgram
     Delete "$INSTDIR\CorvaneServer.log"
     ${If} $R0 == 1
         Delete "$INSTDIR\CorvaneServer.ini"

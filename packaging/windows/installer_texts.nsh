@@ -18,11 +18,11 @@ LangString StillRunningText ${LANG_ENGLISH} "CorvaneServer is still running and 
     close. End it with Shutdown in its tray menu, then click Retry; Cancel stops here."
 LangString StillRunningText ${LANG_SIMPCHINESE} "CorvaneServer 仍在运行，未能关闭。请用托盘\
     菜单中的“关闭服务程序”结束它，然后单击“重试”；单击“取消”将停止。"
-LangString FileInUseText ${LANG_ENGLISH} "CorvaneServer.exe is in use by another program and \
-    cannot be replaced. Close that program, then click Retry; Cancel stops here and leaves the \
-    installed version as it is."
-LangString FileInUseText ${LANG_SIMPCHINESE} "CorvaneServer.exe 正被其他程序使用，无法替换。\
-    请关闭该程序后单击“重试”；单击“取消”将停止，已安装的版本保持不变。"
+LangString FileInUseText ${LANG_ENGLISH} "CorvaneServer.exe is in use by another program. \
+    Close that program, then click Retry; Cancel stops here and leaves the installed version as \
+    it is."
+LangString FileInUseText ${LANG_SIMPCHINESE} "CorvaneServer.exe 正被其他程序使用。请关闭该程序后\
+    单击“重试”；单击“取消”将停止，已安装的版本保持不变。"
 LangString KeepSettingsText ${LANG_ENGLISH} "Keep your settings (password, computer name, \
     pointer speed) for a later installation?$\r$\n$\r$\nYes keeps the file CorvaneServer.ini, \
     No deletes it."
