@@ -39,11 +39,11 @@ protected:
         std::string error;
         ASSERT_TRUE(RunInNamespace(serverNs_, body, &error)) << error;
     }
-    void StopAndCheckExit(ProgramProcess& p) {
+    void StopAndCheckExit(ProgramProcess& p, int signal = SIGTERM) {
         auto start = std::chrono::steady_clock::now();
-        p.Signal(SIGTERM);
+        p.Signal(signal);
         int status = -2;
-        ASSERT_TRUE(p.WaitExit(2000, &status)) << "still running 2 s after SIGTERM";
+        ASSERT_TRUE(p.WaitExit(2000, &status)) << "still running 2 s after signal " << signal;
         EXPECT_EQ(status, 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
@@ -208,12 +208,14 @@ TEST_F(ProgramTest, UnpackedPackageKeepsItsFilesInTheXdgFoldersAndServes) {
         const char* stateVariable;
         const char* configHome;
         const char* stateHome;
+        int stopSignal;
     };
     const Run runs[] = {
-        {"deb-home", nullptr, nullptr, ".config", ".local/state"},
+        // The menu entry runs the program in a terminal: closing it sends SIGHUP.
+        {"deb-home", nullptr, nullptr, ".config", ".local/state", SIGHUP},
         // Relative values are invalid and fall back to the defaults.
-        {"deb-home-relative", "conf", "state", ".config", ".local/state"},
-        {"deb-home-xdg", "~/xdg/config", "~/xdg/state", "xdg/config", "xdg/state"},
+        {"deb-home-relative", "conf", "state", ".config", ".local/state", SIGTERM},
+        {"deb-home-xdg", "~/xdg/config", "~/xdg/state", "xdg/config", "xdg/state", SIGTERM},
     };
     for (const Run& run : runs) {
         SCOPED_TRACE(run.name);
@@ -252,7 +254,9 @@ TEST_F(ProgramTest, UnpackedPackageKeepsItsFilesInTheXdgFoldersAndServes) {
             ASSERT_TRUE(phone.SendLine("QueryInfo:Version"));
             EXPECT_EQ(phone.ReadLine(), "QueryInfo:Version,152\n");
         });
-        StopAndCheckExit(program);
+        StopAndCheckExit(program, run.stopSignal);
+        // Stopped in order: the settings of the end were written.
+        EXPECT_NE(ReadText(ini).find("iVert=50"), std::string::npos) << ReadText(ini);
         EXPECT_NE(ReadText(ini).find("ShowMain=no"), std::string::npos) << ReadText(ini);
         // Nothing was written beside the executable.
         std::vector<std::string> names;

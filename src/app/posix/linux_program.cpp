@@ -61,7 +61,9 @@ bool WaitForStopSignal(const sigset_t& signals, int seconds) {
 
 // Handles the command line before anything else happens; -1 means run the program.
 int AnswerCommandLine(int argc, char** argv) {
-    ProgramOptions options = ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    ProgramOptions options = ParseProgramOptions(arguments);
     switch (options.action) {
         case ProgramOptions::Action::kRun:
             return -1;
