@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Draws the pictures of the Windows program and writes them as .ico, .bmp and .cur files.
+"""Draws the pictures of the programs and writes them as .ico, .bmp, .cur and .png files.
 
     /usr/bin/python3 resources/make_artwork.py [--preview DIR]
 
@@ -208,6 +208,22 @@ def draw_logo():
     y = 47 - top
     label = text_mask((width, height), (x, y), "Corvane", font)
     paint(image, shifted(label, 0, 1), SHADOW, 0.35)
+    paint(image, label, SNOW)
+    return image.convert("RGB")
+
+
+def draw_installer_side():
+    """The Windows installer's welcome and finish pages show this on their left (164 x 314)."""
+    width, height = 164, 314
+    image = vertical_gradient((width, height), TILE_TOP, TILE_BOTTOM)
+    mark = draw_mark(96)
+    image.alpha_composite(mark, ((width - 96) // 2, 64))
+    font = latin_font(16)
+    left, top, right, bottom = font.getbbox("CorvaneServer")
+    x = (width - (right - left)) // 2 - left
+    y = 180 - top
+    label = text_mask((width, height), (x, y), "CorvaneServer", font)
+    paint(image, shifted(label, 0, 1), SHADOW, 0.45)
     paint(image, label, SNOW)
     return image.convert("RGB")
 
@@ -436,12 +452,17 @@ def artwork():
     """Every picture: file name -> (kind, images)."""
     pictures = {
         "app.ico": ("icon", [draw_mark(16), draw_mark(32), draw_mark(48)]),
+        # The Linux desktop's icon theme (hicolor) takes the mark as PNG files, one per size.
+        "app_48.png": ("png", [draw_mark(48)]),
+        "app_128.png": ("png", [draw_mark(128)]),
+        "app_256.png": ("png", [draw_mark(256)]),
         "service_off.ico": ("icon", [draw_ball((236, 72, 64), (150, 22, 20))]),
         "service_on.ico": ("icon", [draw_ball((92, 214, 96), (18, 118, 40))]),
         "close.ico": ("icon", [draw_cross(16, 4.5, 2.0)]),
         "minimise.ico": ("icon", [draw_minimise()]),
         "popup_close.ico": ("icon", [draw_cross(12, 3.2, 1.6)]),
         "logo.bmp": ("bitmap", [draw_logo()]),
+        "installer_side.bmp": ("bitmap", [draw_installer_side()]),
         "hand.cur": ("cursor", [draw_hand()]),
     }
     for language in ("en", "zh"):
@@ -501,6 +522,8 @@ def main(argv):
         path = os.path.join(OUT, name)
         if kind == "bitmap":
             images[0].save(path, "BMP")
+        elif kind == "png":
+            images[0].save(path, "PNG", optimize=True)
         else:
             hot_spot = HAND_HOT_SPOT if kind == "cursor" else None
             with open(path, "wb") as out:

@@ -7,7 +7,10 @@
 #                                screenshots, fonts-wqy-microhei gives Wine Chinese glyphs;
 #                                python3 and openssl run the updater tests' HTTPS service;
 #                                LibreOffice Impress with its SDK builds the office module and
-#                                runs its end-to-end tests)
+#                                runs its end-to-end tests; nsis, dpkg-dev and lintian build the
+#                                Windows installer and the Debian package and check them)
+#   scripts/deps.sh package      what scripts/package needs: the Windows cross build, NSIS, and
+#                                dpkg-dev for the Debian package's dependencies
 #   scripts/deps.sh artwork      what resources/make_artwork.py needs to redraw the pictures
 # Needs root (or sudo) only when something is missing.
 set -eu
@@ -21,8 +24,9 @@ for group in "$@"; do
                      libcurl4-openssl-dev" ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
                     wine wine64 xvfb iproute2 libnotify4 imagemagick fontconfig
-                    fonts-wqy-microhei python3 openssl"
+                    fonts-wqy-microhei python3 openssl nsis dpkg-dev lintian"
           lean="$lean libreoffice-impress libreoffice-dev ure" ;;
+    package) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools nsis dpkg-dev" ;;
     artwork) packages="$packages python3 python3-pil fonts-dejavu-core fonts-noto-cjk" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;

@@ -6,6 +6,7 @@
 #include "commands/dispatcher.h"
 #include "platform/adapters.h"
 #include "platform/automation_host.h"
+#include "platform/data_places.h"
 #include "platform/input.h"
 #include "platform/process.h"
 #include "platform/version.h"
@@ -41,6 +42,13 @@ std::string FirstHardwareAddress() {
     return FormatHardwareAddress(none);
 }
 
+std::string LogFilePath() {
+    DataPlaces places = ProgramDataPlaces();
+    if (!places.besideExecutable) return places.logFolder + "/CorvaneServer.log";
+    std::string executable = ExecutablePath();
+    return executable.empty() ? std::string() : LogFileNameFor(executable);
+}
+
 std::string CorvaneApplication::VersionLine(const char* label) {
     std::uint16_t parts[4];
     if (!ReadProductVersion(parts)) {
@@ -56,8 +64,8 @@ void CorvaneApplication::Initialize() {
     initialized_ = true;
     if (ReadSetting(kShowMainKey).empty()) WriteSetting(kShowMainKey, "yes");
     ShowFlag = 0;
-    std::string executable = ExecutablePath();
-    if (!executable.empty()) LogInit(LogFileNameFor(executable));
+    std::string log = LogFilePath();
+    if (!log.empty()) LogInit(log);
     HardwareAddressText = FirstHardwareAddress();
 
     std::string password = ReadSetting(kPasswdKey);

@@ -75,3 +75,8 @@ private:
 // The hardware address phones see: the first adapter with a non-zero six-byte address, or
 // 00-00-00-00-00-00 when there is none.
 std::string FirstHardwareAddress();
+
+// The log file: beside the executable and named after it, or "CorvaneServer.log" in the user's
+// state folder when the program is installed (see ProgramDataPlaces); empty when the system
+// cannot tell. Any thread.
+std::string LogFilePath();

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/autostart.h"
+#include "platform/data_places.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 
@@ -45,7 +46,9 @@ std::string SettingsFilePath() {
         if (!g_pathOverride.empty()) return g_pathOverride;
     }
     // Built on every call, so a moved program finds the file in its new folder.
-    return SettingsPathFor(ExecutablePath());
+    DataPlaces places = ProgramDataPlaces();
+    if (places.besideExecutable) return SettingsPathFor(ExecutablePath());
+    return places.settingsFolder + kSeparator + "CorvaneServer.ini";
 }
 
 void SetSettingsPathForTesting(std::string path) {

@@ -1,5 +1,6 @@
-// The program's user settings: section "CorvaneServer" of the file "CorvaneServer.ini" beside the
-// executable, and whether the program starts with the user's session.
+// The program's user settings: section "CorvaneServer" of the file "CorvaneServer.ini" (beside the
+// executable, or in the user's settings folder when installed), and whether the program starts
+// with the user's session.
 //
 // Every value is narrow text (flags "yes" / "no", numbers in decimal). Nothing is cached: each
 // read and each write goes to the file at once. Reads and writes may come from any thread; each
@@ -25,7 +26,8 @@ inline constexpr char kDefaultPassword[] = "735";
 // The longest value ReadSetting returns; longer stored values come back cut to this length.
 inline constexpr size_t kSettingValueLimit = 1023;
 
-// The settings file: the executable's folder and "CorvaneServer.ini" (or the test override).
+// The settings file "CorvaneServer.ini": beside the executable, or in the user's settings folder
+// when the program is installed (see ProgramDataPlaces), or the test override.
 std::string SettingsFilePath();
 
 // The settings file for an executable path: the path cut at its last folder separator ("\" on

@@ -4,11 +4,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "file_text.h"
 #include "netns_fixture.h"
@@ -40,11 +43,11 @@ protected:
         std::string error;
         ASSERT_TRUE(RunInNamespace(serverNs_, body, &error)) << error;
     }
-    void StopAndCheckExit(ProgramProcess& p) {
+    void StopAndCheckExit(ProgramProcess& p, int signal = SIGTERM) {
         auto start = std::chrono::steady_clock::now();
-        p.Signal(SIGTERM);
+        p.Signal(signal);
         int status = -2;
-        ASSERT_TRUE(p.WaitExit(2000, &status)) << "still running 2 s after SIGTERM";
+        ASSERT_TRUE(p.WaitExit(2000, &status)) << "still running 2 s after signal " << signal;
         EXPECT_EQ(status, 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
@@ -209,3 +212,130 @@ TEST_F(ProgramTest, TakenPortLeavesTheProgramRunningWithoutService) {
     StopAndCheckExit(program);
     CloseSocket(blocker);
 }
+
+TEST_F(ProgramTest, HelpVersionAndWrongArgumentsEndAtOnceWithoutSettingsOrService) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    const std::string version = "CorvaneServer " + std::to_string(CORVANE_VERSION_MAJOR) + "." +
+                                std::to_string(CORVANE_VERSION_MINOR) + "." +
+                                std::to_string(CORVANE_VERSION_PATCH) + "." +
+                                std::to_string(CORVANE_VERSION_TWEAK) + "\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string output;  // the whole output, or a part of it when `whole` is false
+        bool whole;
+    };
+    const Case cases[] = {
+        {{"--version"}, 0, version, true},
+        {{"--help"}, 0, "Usage: CorvaneServer [--help | --version]\n", false},
+        {{"-h", "--version"}, 0, "Usage: CorvaneServer", false},
+        {{"--version", "--headless-typo"},
+         2,
+         "CorvaneServer: unknown option '--headless-typo'\n"
+         "Try 'CorvaneServer --help' for more information.\n",
+         true},
+        {{"slides.pptx"}, 2, "CorvaneServer: unexpected argument 'slides.pptx'\n", false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        ProgramProcess program;
+        ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_,
+                                  Folder(("options-" + std::to_string(n++)).c_str()), "", "",
+                                  c.arguments));
+        int status = -2;
+        ASSERT_TRUE(program.WaitExit(5000, &status)) << "still running: " << program.Output();
+        EXPECT_EQ(status, c.status);
+        if (c.whole) {
+            EXPECT_EQ(program.Output(), c.output);
+        } else {
+            EXPECT_NE(program.Output().find(c.output), std::string::npos) << program.Output();
+        }
+        // Nothing of a run: no settings, log or autostart entry, no address or service lines.
+        for (const char* file :
+             {"CorvaneServer.ini", "CorvaneServer.log", ".config/autostart/VolaServer.desktop"}) {
+            EXPECT_FALSE(std::filesystem::exists(program.folder + "/" + file)) << file;
+        }
+        EXPECT_EQ(program.Output().find("IP Address"), std::string::npos);
+    }
+}
+
+#ifdef CORVANE_DEB
+// The Debian package unpacked into a folder of the test's own (dpkg -x), its program started from
+// there: an installed program keeps its settings and log in the user's XDG folders, never beside
+// the executable, says so at start, and serves phones as ever.
+TEST_F(ProgramTest, UnpackedPackageKeepsItsFilesInTheXdgFoldersAndServes) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    const std::string root = Folder("deb-root");
+    std::filesystem::create_directories(root);
+    ASSERT_EQ(std::system(("dpkg -x '" CORVANE_DEB "' '" + root + "'").c_str()), 0);
+    const std::string executable = root + "/usr/bin/CorvaneServer";
+    ASSERT_TRUE(std::filesystem::exists(root + "/usr/bin/corvane-remote"));
+
+    // XDG values may name HOME as "~"; the folders expected are below HOME.
+    struct Run {
+        const char* name;
+        const char* configVariable;  // nullptr: unset
+        const char* stateVariable;
+        const char* configHome;
+        const char* stateHome;
+        int stopSignal;
+    };
+    const Run runs[] = {
+        // The menu entry runs the program in a terminal: closing it sends SIGHUP.
+        {"deb-home", nullptr, nullptr, ".config", ".local/state", SIGHUP},
+        // Relative values are invalid and fall back to the defaults.
+        {"deb-home-relative", "conf", "state", ".config", ".local/state", SIGTERM},
+        {"deb-home-xdg", "~/xdg/config", "~/xdg/state", "xdg/config", "xdg/state", SIGTERM},
+    };
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.name);
+        const std::string home = Folder(run.name);
+        auto value = [&](const char* v) {
+            std::string text = v;
+            return text[0] == '~' ? home + text.substr(1) : text;
+        };
+        std::vector<std::string> environment;
+        if (run.configVariable)
+            environment.push_back("XDG_CONFIG_HOME=" + value(run.configVariable));
+        if (run.stateVariable) environment.push_back("XDG_STATE_HOME=" + value(run.stateVariable));
+        const std::string settingsFolder = home + "/" + run.configHome + "/CorvaneServer";
+        const std::string ini = settingsFolder + "/CorvaneServer.ini";
+        const std::string log = home + "/" + run.stateHome + "/CorvaneServer/CorvaneServer.log";
+
+        ProgramProcess program;
+        ASSERT_TRUE(program.StartInPlace(serverNs_, executable, home, environment));
+        ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:  1.52")) << program.Output();
+        EXPECT_NE(program.Output().find("Settings: " + ini + "\nLog: " + log + "\n"),
+                  std::string::npos)
+            << program.Output();
+        EXPECT_NE(ReadFileText(ini).find("Passwd=735"), std::string::npos) << ReadFileText(ini);
+        EXPECT_NE(ReadFileText(log).find("CorvaneServer Version:  1.52\n"), std::string::npos);
+        EXPECT_EQ(std::filesystem::status(settingsFolder).permissions(),
+                  std::filesystem::perms::owner_all);
+        // The autostart entry starts this executable.
+        const std::string entry =
+            ReadFileText(home + "/" + run.configHome + "/autostart/VolaServer.desktop");
+        EXPECT_NE(entry.find("Exec=\"" + executable + "\"\n"), std::string::npos) << entry;
+
+        InNamespace([&] {
+            PhoneClient phone(33589);
+            ASSERT_TRUE(phone.Connected());
+            EXPECT_EQ(phone.Login("deb,Package Phone", "735"), "Login:OK\n");
+            ASSERT_TRUE(phone.SendLine("QueryInfo:Version"));
+            EXPECT_EQ(phone.ReadLine(), "QueryInfo:Version,152\n");
+        });
+        StopAndCheckExit(program, run.stopSignal);
+        // Stopped in order: the settings of the end were written.
+        EXPECT_NE(ReadFileText(ini).find("iVert=50"), std::string::npos) << ReadFileText(ini);
+        EXPECT_NE(ReadFileText(ini).find("ShowMain=no"), std::string::npos) << ReadFileText(ini);
+        // Nothing was written beside the executable.
+        std::vector<std::string> names;
+        for (const auto& item : std::filesystem::directory_iterator(root + "/usr/bin")) {
+            names.push_back(item.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"CorvaneServer", "corvane-remote"}));
+    }
+}
+#endif

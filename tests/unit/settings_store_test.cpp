@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "platform/posix/autostart_posix.h"
+#include "platform/posix/xdg_places.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -272,7 +273,7 @@ protected:
         char pattern[] = "/tmp/corvane-autostart-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
-        for (const char* name : {"XDG_CONFIG_HOME", "HOME"}) {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "HOME"}) {
             const char* value = getenv(name);
             saved_.emplace_back(name, value ? value : "");
         }
@@ -330,6 +331,47 @@ TEST_F(AutoStartTest, OnWritesTheDesktopEntryAndOffRemovesIt) {
     setenv("XDG_CONFIG_HOME", "relative/config", 1);
     EXPECT_TRUE(ApplyAutoStart(true));
     EXPECT_TRUE(fs::exists(root_ + "/home/.config/autostart/VolaServer.desktop"));
+}
+
+TEST_F(AutoStartTest, XdgFoldersTakeAbsoluteValuesAndFallBackBelowHome) {
+    EXPECT_EQ(XdgConfigHome(), root_ + "/config");
+    unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(XdgStateHome(), root_ + "/home/.local/state");
+    setenv("XDG_STATE_HOME", "", 1);
+    EXPECT_EQ(XdgStateHome(), root_ + "/home/.local/state");
+    setenv("XDG_STATE_HOME", "state", 1);  // relative: invalid
+    EXPECT_EQ(XdgStateHome(), root_ + "/home/.local/state");
+    setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
+    EXPECT_EQ(XdgStateHome(), root_ + "/state");
+    setenv("XDG_CONFIG_HOME", "config", 1);
+    EXPECT_EQ(XdgConfigHome(), root_ + "/home/.config");
+}
+
+// Installed means: in a folder named bin (whoever may write there: root may write /usr/bin), or
+// in a folder this user may not write. Everything else keeps its files beside the executable.
+TEST(DataPlaces, InstalledProgramsUseTheXdgFoldersAndOthersTheirOwnFolder) {
+    const std::string config = "/home/ann/.config", state = "/home/ann/.local/state";
+    for (const char* installed : {"/usr/bin/CorvaneServer", "/usr/local/bin/CorvaneServer",
+                                  "/home/ann/.local/bin/CorvaneServer", "/bin/CorvaneServer"}) {
+        DataPlaces places = DataPlacesFor(installed, true, config, state);
+        EXPECT_FALSE(places.besideExecutable) << installed;
+        EXPECT_EQ(places.settingsFolder, "/home/ann/.config/CorvaneServer") << installed;
+        EXPECT_EQ(places.logFolder, "/home/ann/.local/state/CorvaneServer") << installed;
+    }
+    EXPECT_FALSE(
+        DataPlacesFor("/opt/corvane/CorvaneServer", false, config, state).besideExecutable);
+
+    for (const char* own :
+         {"/home/ann/src/corvane/build/linux/CorvaneServer", "/home/ann/robin/CorvaneServer",
+          "/home/ann/bin.old/CorvaneServer", "/home/ann/bin/x/CorvaneServer"}) {
+        DataPlaces places = DataPlacesFor(own, true, config, state);
+        EXPECT_TRUE(places.besideExecutable) << own;
+        EXPECT_EQ(places.settingsFolder, "") << own;
+        EXPECT_EQ(places.logFolder, "") << own;
+    }
+    // Without a home folder there is no user folder to go to.
+    EXPECT_TRUE(DataPlacesFor("/usr/bin/CorvaneServer", true, "", "").besideExecutable);
+    EXPECT_TRUE(DataPlacesFor("/usr/bin/CorvaneServer", false, config, "").besideExecutable);
 }
 
 TEST_F(AutoStartTest, AnEntryThatCannotBeWrittenTurnsAutostartOffAndIsLogged) {

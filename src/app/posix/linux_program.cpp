@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/posix/notice_update_dialogue.h"
+#include "app/posix/program_options.h"
 #include "netinfo/local_addresses.h"
 #include "platform/automation_host.h"
 #include "platform/http_client.h"
@@ -17,6 +19,7 @@
 #include "platform/single_instance.h"
 #include "platform/socket.h"
 #include "shell/application.h"
+#include "shell/settings_store.h"
 #include "shell/update_facts.h"
 #include "support/trace.h"
 #include "update/update_worker.h"
@@ -45,20 +48,45 @@ std::string AddressText() {
     return SummarizeAddresses(list).text;
 }
 
-// Waits up to `seconds` for SIGINT or SIGTERM (blocked in every thread); true when one came.
+// Waits up to `seconds` for a stop signal (blocked in every thread); true when one came.
 bool WaitForStopSignal(const sigset_t& signals, int seconds) {
     timespec timeout{seconds, 0};
     for (;;) {
         int s = sigtimedwait(&signals, nullptr, &timeout);
-        if (s == SIGINT || s == SIGTERM) return true;
+        if (s == SIGINT || s == SIGTERM || s == SIGHUP) return true;
         if (s < 0 && errno == EINTR) continue;
         return false;
     }
 }
 
+// Handles the command line before anything else happens; -1 means run the program.
+int AnswerCommandLine(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    ProgramOptions options = ParseProgramOptions(arguments);
+    switch (options.action) {
+        case ProgramOptions::Action::kRun:
+            return -1;
+        case ProgramOptions::Action::kHelp:
+            std::fputs(ProgramUsageText(), stdout);
+            return 0;
+        case ProgramOptions::Action::kVersion:
+            std::fputs(ProgramVersionText().c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::kError:
+            std::fprintf(stderr,
+                         "CorvaneServer: %s\nTry 'CorvaneServer --help' for more information.\n",
+                         options.error.c_str());
+            return 2;
+    }
+    return 2;
+}
+
 }  // namespace
 
-int RunLinuxProgram() {
+int RunLinuxProgram(int argc, char** argv) {
+    // Answered without settings, log, lock or sockets.
+    if (int status = AnswerCommandLine(argc, argv); status >= 0) return status;
     std::unique_ptr<SingleInstanceLock> lock = AcquireSingleInstanceLock();
     if (!lock) {
         std::printf("CorvaneServer is already running for this user; this copy ends.\n");
@@ -70,8 +98,12 @@ int RunLinuxProgram() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    // Closing the terminal the program runs in ends it in order too, not in the middle of work.
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // An installed program keeps its files in the user's folders: say which.
+    TracePrintf("Settings: %s\nLog: %s\n", SettingsFilePath().c_str(), LogFilePath().c_str());
     SocketLibraryStartup();
     auto program = std::make_unique<LinuxProgram>();
     program->Initialize();

@@ -1,48 +1,22 @@
 #include "platform/posix/autostart_posix.h"
 
-#include <pwd.h>
-#include <stdlib.h>
 #include <unistd.h>
-
-#include <vector>
 
 #include "platform/autostart.h"
 #include "platform/posix/file_io.h"
+#include "platform/posix/xdg_places.h"
 #include "platform/process.h"
 #include "support/log.h"
 
 namespace {
-
-std::string HomeFolder() {
-    const char* home = getenv("HOME");
-    if (home != nullptr && home[0] == '/') return home;
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-        return found->pw_dir;
-    }
-    return std::string();
-}
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 }  // namespace
 
 std::string AutoStartEntryPath() {
-    // Relative values of XDG_CONFIG_HOME are invalid and ignored, as the XDG base directory rules
-    // say.
-    const char* config = getenv("XDG_CONFIG_HOME");
-    std::string folder;
-    if (config != nullptr && config[0] == '/') {
-        folder = config;
-    } else {
-        std::string home = HomeFolder();
-        if (home.empty()) return std::string();
-        folder = home + "/.config";
-    }
+    const std::string folder = XdgConfigHome();
+    if (folder.empty()) return std::string();
     return folder + "/autostart/VolaServer.desktop";
 }
 

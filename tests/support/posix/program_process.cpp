@@ -36,7 +36,7 @@ ProgramProcess::~ProgramProcess() {
 
 bool ProgramProcess::Start(const std::string& program, const std::string& ns,
                            const std::string& dir, const std::string& display,
-                           const std::string& home) {
+                           const std::string& home, const std::vector<std::string>& arguments) {
     folder = dir;
     std::filesystem::create_directories(folder);
     std::string copy = folder + "/CorvaneServer";
@@ -49,17 +49,33 @@ bool ProgramProcess::Start(const std::string& program, const std::string& ns,
                                    std::filesystem::copy_options::overwrite_existing, error);
         if (error) return false;
     }
+    std::vector<std::string> environment = {"HOME=" + (home.empty() ? folder : home)};
+    if (!display.empty()) environment.push_back("DISPLAY=" + display);
+    return Launch(ns, copy, environment, arguments);
+}
+
+bool ProgramProcess::StartInPlace(const std::string& ns, const std::string& program,
+                                  const std::string& home,
+                                  const std::vector<std::string>& environment) {
+    folder = home;
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> all = {"HOME=" + home};
+    all.insert(all.end(), environment.begin(), environment.end());
+    return Launch(ns, program, all, {});
+}
+
+bool ProgramProcess::Launch(const std::string& ns, const std::string& program,
+                            const std::vector<std::string>& environment,
+                            const std::vector<std::string>& arguments) {
     outputPath_ = folder + "/output.txt";
-    std::vector<std::string> args = {"/usr/sbin/ip",
-                                     "netns",
-                                     "exec",
-                                     ns,
-                                     "/usr/bin/env",
-                                     "-i",
-                                     "HOME=" + (home.empty() ? folder : home),
+    // An earlier run's output must not answer this run's waits.
+    std::error_code ignored;
+    std::filesystem::remove(outputPath_, ignored);
+    std::vector<std::string> args = {"/usr/sbin/ip",      "netns", "exec", ns, "/usr/bin/env", "-i",
                                      "PATH=/usr/bin:/bin"};
-    if (!display.empty()) args.push_back("DISPLAY=" + display);
-    args.push_back(copy);
+    args.insert(args.end(), environment.begin(), environment.end());
+    args.push_back(program);
+    args.insert(args.end(), arguments.begin(), arguments.end());
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {

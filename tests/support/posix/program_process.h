@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 class ProgramProcess {
 public:
@@ -12,7 +13,12 @@ public:
     // namespace `ns` with HOME=`folder` (so its autostart entry stays there, unless `home` names
     // another) and DISPLAY=`display` (may be empty).
     bool Start(const std::string& program, const std::string& ns, const std::string& folder,
-               const std::string& display, const std::string& home = "");
+               const std::string& display, const std::string& home = "",
+               const std::vector<std::string>& arguments = {});
+    // Starts `program` where it lies inside `ns`, with HOME=`home` and the extra `environment`
+    // ("NAME=value"); the output goes to a file in `home`.
+    bool StartInPlace(const std::string& ns, const std::string& program, const std::string& home,
+                      const std::vector<std::string>& environment = {});
     // Waits until the output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, int timeoutMs = 5000);
     // Waits for the process to end; true with its exit status (-1 when killed by a signal).
@@ -28,6 +34,10 @@ public:
     std::string officeModule;
 
 private:
+    bool Launch(const std::string& ns, const std::string& program,
+                const std::vector<std::string>& environment,
+                const std::vector<std::string>& arguments);
+
     pid_t pid_ = -1;
     std::string outputPath_;
 };

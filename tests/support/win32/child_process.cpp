@@ -23,6 +23,26 @@ ChildProcess::ChildProcess(const std::string& exe, const std::string& arguments,
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
 }
 
+bool ChildProcess::Start(const std::string& commandLine) {
+    Kill();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string command = commandLine;
+    started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_) != FALSE;
+    return started_;
+}
+
+bool ChildProcess::Adopt(DWORD processId) {
+    Kill();
+    process_ = PROCESS_INFORMATION{};
+    process_.hProcess = OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+    process_.dwProcessId = processId;
+    started_ = process_.hProcess != nullptr;
+    return started_;
+}
+
 DWORD ChildProcess::WaitExit(int timeoutMs) {
     if (!started_) return STILL_ACTIVE;
     WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs));
@@ -38,6 +58,7 @@ void ChildProcess::Kill() {
         WaitForSingleObject(process_.hProcess, 5000);
     }
     CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
+    if (process_.hThread) CloseHandle(process_.hThread);
+    process_ = PROCESS_INFORMATION{};
     started_ = false;
 }

@@ -9,6 +9,8 @@
 
 class ChildProcess {
 public:
+    // Nothing started yet (see Start and Adopt).
+    ChildProcess() = default;
     // Starts `exe` with the command line "<exe>" <arguments>. With `outputPath`, standard output
     // and error are appended to that file (created when missing).
     ChildProcess(const std::string& exe, const std::string& arguments = "",
@@ -16,6 +18,11 @@ public:
     ~ChildProcess() { Kill(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts a whole command line (the program found as the system finds it).
+    bool Start(const std::string& commandLine);
+    // Takes over a process that runs already; false when it cannot be opened.
+    bool Adopt(DWORD processId);
 
     bool Started() const { return started_; }
     DWORD Id() const { return process_.dwProcessId; }

@@ -1,0 +1,3 @@
+#include "platform/data_places.h"
+
+DataPlaces ProgramDataPlaces() { return DataPlaces{}; }
