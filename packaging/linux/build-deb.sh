@@ -31,6 +31,12 @@ gzip -9n "$doc/changelog" "$root"/usr/share/man/man1/*.1
 find "$root" -type d -exec chmod 0755 {} +
 find "$root" -type f -exec chmod 0644 {} +
 chmod 0755 "$root"/usr/bin/*
+[ ! -d "$root/usr/lib/corvaneserver" ] || chmod 0644 "$root"/usr/lib/corvaneserver/*
+# The LibreOffice module, when this build made one: used only where LibreOffice is installed.
+suggests=""
+if [ -e "$root/usr/lib/corvaneserver/corvane-uno.so" ]; then
+    suggests=$(printf '\nSuggests: libreoffice-impress')
+fi
 # File times from the same date, so that one tree gives the same package every time.
 find "$root" -exec touch -h -d "@$epoch" {} +
 
@@ -52,7 +58,7 @@ Architecture: $arch
 Maintainer: $maintainer
 Installed-Size: $size
 Depends: $depends
-Recommends: libnotify4
+Recommends: libnotify4${suggests}
 Section: utils
 Priority: optional
 Description: presentation remote: the phone app drives this computer

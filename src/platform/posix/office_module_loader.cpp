@@ -27,7 +27,17 @@ std::string OfficeModulePath() {
     std::string executable = ExecutablePath();
     std::string::size_type slash = executable.rfind('/');
     if (slash == std::string::npos) return kOfficeModuleFile;
-    return executable.substr(0, slash + 1) + kOfficeModuleFile;
+    const std::string folder = executable.substr(0, slash);
+    const std::string beside = folder + "/" + kOfficeModuleFile;
+    // Installed (…/bin/CorvaneServer), the module lies in …/lib/corvaneserver instead.
+    const std::string::size_type last = folder.rfind('/');
+    if (access(beside.c_str(), F_OK) != 0 && last != std::string::npos &&
+        folder.compare(last, std::string::npos, "/bin") == 0) {
+        std::string installed =
+            folder.substr(0, last) + "/lib/corvaneserver/" + kOfficeModuleFile;
+        if (access(installed.c_str(), F_OK) == 0) return installed;
+    }
+    return beside;
 }
 
 OfficeModule* LoadOfficeModule(const std::string& path) {

@@ -11,5 +11,6 @@ class OfficeModule;
 // unloaded. Any thread.
 OfficeModule* LoadOfficeModule(const std::string& path);
 
-// Where the program looks for the module: beside its executable.
+// Where the program looks for the module: beside its executable, or, for an installed program
+// (…/bin/CorvaneServer) without one there, in …/lib/corvaneserver.
 std::string OfficeModulePath();
