@@ -56,7 +56,14 @@ void RecordingInput::Key(const KeyRecord& key) {
     Add(text);
 }
 
+void RecordingInput::Keys(std::span<const KeyRecord> keys) {
+    Add("keys " + std::to_string(keys.size()));
+    InputInjector::Keys(keys);
+}
+
 void RecordingInput::Flush() { Add("flush"); }
+
+void RecordingInput::ReleaseAll() { Add("release all"); }
 
 bool RecordingInput::ScreenSize(int* width, int* height) {
     *width = screenWidth;
@@ -72,7 +79,7 @@ std::vector<std::string> RecordingInput::Events() {
 std::vector<std::string> RecordingInput::Input() {
     std::vector<std::string> out;
     for (std::string& e : Events()) {
-        if (e != "flush") out.push_back(e);
+        if (e != "flush" && e.rfind("keys ", 0) != 0) out.push_back(e);
     }
     return out;
 }
