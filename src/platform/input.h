@@ -59,6 +59,12 @@ public:
                             std::int32_t wheelData) = 0;
     // Puts the pointer at an absolute position in screen pixels.
     virtual void SetCursorPosition(int x, int y) = 0;
+    // Where the pointer is, in screen pixels; false when that cannot be told.
+    virtual bool CursorPosition(int* x, int* y) {
+        (void)x;
+        (void)y;
+        return false;
+    }
     virtual void Key(const KeyRecord& key) = 0;
     // One command's keyboard records, in order. A surrogate pair types its character only when
     // both halves come in the same call; a half left over at either end of a call types nothing.

@@ -44,6 +44,17 @@ void RecordingInput::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32
 
 void RecordingInput::SetCursorPosition(int x, int y) {
     Add("pos " + std::to_string(x) + "," + std::to_string(y));
+    std::lock_guard<std::mutex> guard(lock_);
+    placed_ = true;
+    x_ = x;
+    y_ = y;
+}
+
+bool RecordingInput::CursorPosition(int* x, int* y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    *x = x_;
+    *y = y_;
+    return placed_;
 }
 
 void RecordingInput::Key(const KeyRecord& key) {

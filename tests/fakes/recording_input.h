@@ -15,6 +15,8 @@ public:
     void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
                     std::int32_t wheelData) override;
     void SetCursorPosition(int x, int y) override;
+    // Where the last SetCursorPosition put the pointer; false before the first.
+    bool CursorPosition(int* x, int* y) override;
     void Key(const KeyRecord& key) override;
     void Keys(std::span<const KeyRecord> keys) override;
     void Flush() override;
@@ -30,4 +32,6 @@ private:
     void Add(std::string event);
     std::mutex lock_;
     std::vector<std::string> events_;
+    bool placed_ = false;
+    int x_ = 0, y_ = 0;
 };

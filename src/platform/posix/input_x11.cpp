@@ -87,6 +87,7 @@ public:
     void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
                     std::int32_t wheelData) override;
     void SetCursorPosition(int x, int y) override;
+    bool CursorPosition(int* x, int* y) override;
     void Key(const KeyRecord& key) override;
     void Keys(std::span<const KeyRecord> keys) override;
     void Flush() override;
@@ -293,6 +294,23 @@ void X11Injector::SetCursorPosition(int x, int y) {
     if (!Ready()) return;
     XTestFakeMotionEvent(display_, DefaultScreen(display_), Clamp16(x), Clamp16(y), CurrentTime);
     CheckLost();
+}
+
+bool X11Injector::CursorPosition(int* x, int* y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return false;
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+    unsigned mask = 0;
+    // False when the pointer is on another screen of the display: no position on ours.
+    Bool sameScreen = XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX,
+                                    &rootY, &windowX, &windowY, &mask);
+    bool known = sameScreen && !lost_;
+    CheckLost();
+    if (!known) return false;
+    *x = rootX;
+    *y = rootY;
+    return true;
 }
 
 void X11Injector::Key(const KeyRecord& key) { Keys(std::span<const KeyRecord>(&key, 1)); }

@@ -29,6 +29,14 @@ public:
         SetCursorPos(x, y);
     }
 
+    bool CursorPosition(int* x, int* y) override {
+        POINT point{};
+        if (!GetCursorPos(&point)) return false;
+        *x = point.x;
+        *y = point.y;
+        return true;
+    }
+
     void Key(const KeyRecord& key) override {
         std::lock_guard<std::mutex> guard(lock_);
         Send(key);
