@@ -183,11 +183,14 @@ int DispatchCommand(const char* clientId, const char* command, const char* param
     } else if (is("PptDrawDown")) {
         Post(context, PR_DRAW_DOWN);
     } else if (is("PptDrawStart")) {
+        // The point is in the slideshow window; the worker puts the pointer there before the
+        // button goes down (it knows where that window is on the screen).
         if (const char* comma = std::strchr(parameter, ',')) {
-            input.SetCursorPosition(std::atoi(parameter), std::atoi(comma + 1));
-            input.Flush();
+            Post(context, PR_DRAW_DOWN, MakeLong(std::atoi(parameter), std::atoi(comma + 1)),
+                 kDrawStartAtPoint);
+        } else {
+            Post(context, PR_DRAW_DOWN, 0, 1);
         }
-        Post(context, PR_DRAW_DOWN, 0, 1);
     } else if (is("PptDrawUp")) {
         if (int error = Post(context, PR_DRAW_UP))
             TracePrintf("PptDrawUp Post Error <%d>\n", error);

@@ -1,6 +1,7 @@
 #include "commands/keyboard_input.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/input.h"
 #include "platform/text_conversion.h"
@@ -65,12 +66,17 @@ bool ParseKeyboardParameter(const char* parameter, KeyboardCommand* command) {
 }
 
 void SendKeyboardInput(InputInjector& input, const KeyboardCommand& command) {
-    for (std::uint16_t key : command.keys) input.Key({key, 0, false, false});
+    // One call for the whole command: the halves of a surrogate pair must reach the injector
+    // together, and another phone's keys must not land between our modifiers and the text.
+    std::vector<KeyRecord> records;
+    records.reserve(2 * (command.keys.size() + command.text.size()));
+    for (std::uint16_t key : command.keys) records.push_back({key, 0, false, false});
     for (char16_t unit : command.text) {
-        input.Key({0, static_cast<std::uint16_t>(unit), true, false});
-        input.Key({0, static_cast<std::uint16_t>(unit), true, true});
+        records.push_back({0, static_cast<std::uint16_t>(unit), true, false});
+        records.push_back({0, static_cast<std::uint16_t>(unit), true, true});
     }
     for (auto it = command.keys.rbegin(); it != command.keys.rend(); ++it) {
-        input.Key({*it, 0, false, true});
+        records.push_back({*it, 0, false, true});
     }
+    input.Keys(records);
 }

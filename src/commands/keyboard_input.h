@@ -18,5 +18,5 @@ struct KeyboardCommand {
 // or one of 20 characters or more).
 bool ParseKeyboardParameter(const char* parameter, KeyboardCommand* command);
 
-// Keys down in order, each text unit down and up, keys up in reverse order.
+// Keys down in order, each text unit down and up, keys up in reverse order: one Keys call.
 void SendKeyboardInput(InputInjector& input, const KeyboardCommand& command);

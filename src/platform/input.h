@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 // Mouse event flags (the Windows values, used on every platform).
 enum MouseEventFlag : std::uint32_t {
@@ -58,9 +59,25 @@ public:
                             std::int32_t wheelData) = 0;
     // Puts the pointer at an absolute position in screen pixels.
     virtual void SetCursorPosition(int x, int y) = 0;
+    // Where the pointer is, in screen pixels; false when that cannot be told.
+    virtual bool CursorPosition(int* x, int* y) {
+        (void)x;
+        (void)y;
+        return false;
+    }
     virtual void Key(const KeyRecord& key) = 0;
+    // One command's keyboard records, in order. A surrogate pair types its character only when
+    // both halves come in the same call; a half left over at either end of a call types nothing.
+    // The system injectors let no other caller's keys fall between the records; this default
+    // only hands each record to Key. Any thread.
+    virtual void Keys(std::span<const KeyRecord> keys) {
+        for (const KeyRecord& key : keys) Key(key);
+    }
     // Ends one command's events: a backend that batches sends them now.
     virtual void Flush() {}
+    // Lets go of every key and mouse button this injector pressed and has not released, so that
+    // nothing stays held once the program ends. Any thread; input may follow.
+    virtual void ReleaseAll() {}
     // Size of the primary screen in pixels; false (and 0 x 0) when there is no screen.
     virtual bool ScreenSize(int* width, int* height) = 0;
 };

@@ -14,6 +14,7 @@
 #include "platform/automation.h"
 
 class AutomationHost;
+struct WindowRect;
 class InputInjector;
 
 // Where failed starts of the presentation program are counted (the program keeps the count in
@@ -77,9 +78,13 @@ public:
     int Quit();
     int QuitIfPastEnd();
 
-    // One pen segment: pointer to (x1, y1), then one relative move to (x2, y2). Each parameter
-    // carries x in its low and y in its high 16 bits.
+    // One pen segment between two points of the slideshow window (the size phones read as
+    // "PptViewSize"), each with x in its low and y in its high 16 bits: the pointer is put on
+    // the first point (unless it is there), then on the second, in screen pixels. The button is
+    // not touched; while a stroke holds it down, the move draws.
     void DrawSegment(std::uint32_t from, std::uint32_t to);
+    // Puts the pointer on a point of the slideshow window, packed as for DrawSegment.
+    void PlacePointer(std::uint32_t point);
 
 private:
     struct Show {
@@ -91,6 +96,8 @@ private:
     // missing.
     Show Walk();
     void BlackScreenClick();
+    // The slideshow window's screen rectangle now; false when no window is known.
+    bool ShowRect(WindowRect* rect);
 };
 
 // Which presentation programs are registered: "none", "wps", "ms" or "mswps".

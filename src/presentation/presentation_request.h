@@ -18,6 +18,11 @@ enum PresentationRequestId : std::uint32_t {
     PR_QUIT = 1165,
 };
 
+// PR_DRAW_DOWN's second parameter: 0 for "PptDrawDown" (the stroke starts where the pointer
+// is), 1 for "PptDrawStart" without a point, kDrawStartAtPoint for "PptDrawStart" whose point in
+// the slideshow window is the first parameter (x in the low, y in the high 16 bits).
+constexpr std::uint32_t kDrawStartAtPoint = 2;
+
 struct PresentationRequest {
     std::uint32_t message = 0;
     std::uint32_t wParam = 0;

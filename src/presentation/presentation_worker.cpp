@@ -139,6 +139,9 @@ void PresentationWorker::Handle(const PresentationRequest& request) {
         case PR_DRAW_DOWN:
             ppt_.Run();
             ppt_.SetState(MODE_PEN);
+            // Placed here, in the requests' order: after the previous stroke's last segment and
+            // with the show up and in front, where its window's position is known.
+            if (request.lParam == kDrawStartAtPoint) ppt_.PlacePointer(request.wParam);
             LeftButton(true);
             break;
         case PR_DRAW_UP:

@@ -1,4 +1,5 @@
-// Starting, moving, switching and ending the slideshow.
+// Starting, moving, switching and ending the slideshow, and the pen's strokes on it.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -225,13 +226,58 @@ int msi_ppt::QuitIfPastEnd() {
     }
 }
 
+namespace {
+
+struct ScreenPoint {
+    int x, y;
+};
+
+// A point of the slideshow window on the screen. The show often runs on a second screen (the
+// projector), so its window does not start at (0, 0). A point beyond the window stays on its
+// edge: with the button held it would otherwise drag across the presenter's other screen.
+// Without a known window the point is taken as a screen position.
+ScreenPoint ToScreen(std::uint32_t point, const WindowRect* window) {
+    int x = static_cast<int>(point & 0xFFFF), y = static_cast<int>(point >> 16);
+    if (window == nullptr) return {x, y};
+    return {std::clamp(window->left + x, window->left, window->right - 1),
+            std::clamp(window->top + y, window->top, window->bottom - 1)};
+}
+
+}  // namespace
+
+// Asked afresh for every use: the presenter may move the show to another screen at any time,
+// and the host's answer costs no call into the presentation program.
+bool msi_ppt::ShowRect(WindowRect* rect) {
+    WindowHandle window = showWindow;
+    if (host == nullptr || window == 0 || !host->GetWindowRect(window, rect)) return false;
+    return rect->right > rect->left && rect->bottom > rect->top;
+}
+
+void msi_ppt::PlacePointer(std::uint32_t point) {
+    if (input == nullptr) return;
+    WindowRect rect;
+    ScreenPoint at = ToScreen(point, ShowRect(&rect) ? &rect : nullptr);
+    input->SetCursorPosition(at.x, at.y);
+    input->Flush();
+}
+
+// Both ends are absolute placements: a relative move would be scaled by the system's pointer
+// acceleration, so each segment would overshoot and the next one jump back. A stroke's segments
+// usually chain, so the start is placed only when the pointer is elsewhere: a second placement on
+// the same spot adds nothing but one more move for the presentation program to take in.
 void msi_ppt::DrawSegment(std::uint32_t from, std::uint32_t to) {
-    int x1 = static_cast<int>(from & 0xFFFF), y1 = static_cast<int>(from >> 16);
-    int x2 = static_cast<int>(to & 0xFFFF), y2 = static_cast<int>(to >> 16);
     if (input != nullptr) {
-        input->SetCursorPosition(x1, y1);
-        input->MouseEvent(kMouseMove, x2 - x1, y2 - y1, 0);
+        WindowRect rect;
+        const WindowRect* window = ShowRect(&rect) ? &rect : nullptr;
+        ScreenPoint start = ToScreen(from, window), end = ToScreen(to, window);
+        int x = 0, y = 0;
+        if (!input->CursorPosition(&x, &y) || x != start.x || y != start.y) {
+            input->SetCursorPosition(start.x, start.y);
+        }
+        input->SetCursorPosition(end.x, end.y);
         input->Flush();
     }
-    TracePrintf("X1=%d,Y1=%d,X2=%d,Y2=%d\n", x1, y1, x2, y2);
+    TracePrintf("X1=%d,Y1=%d,X2=%d,Y2=%d\n", static_cast<int>(from & 0xFFFF),
+                static_cast<int>(from >> 16), static_cast<int>(to & 0xFFFF),
+                static_cast<int>(to >> 16));
 }

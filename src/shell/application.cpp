@@ -160,6 +160,9 @@ void CorvaneApplication::Shutdown() {
     // The worker must not touch the presentation object once this object goes.
     worker = nullptr;
     worker_->Stop();
+    // A stroke begun and never ended, or a key a command left down, must not outlive us: the
+    // presenter would be left with a pressed button.
+    input_->ReleaseAll();
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(HorizontalFactor));
     WriteSetting(kVertKey, text);

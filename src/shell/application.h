@@ -34,7 +34,8 @@ public:
     // Start-up, in order: settings defaults, log, hardware address, password, presentation
     // worker, computer name, pointer factors, autostart, service, version line. Main thread.
     void Initialize();
-    // Orderly end: service, worker, the settings written at exit, system cursors. Main thread.
+    // Orderly end: service, worker, held keys and buttons released, the settings written at
+    // exit, system cursors. Main thread.
     void Shutdown();
 
     // (Re)creates the service with the current password; 0 when it runs, -1 otherwise.

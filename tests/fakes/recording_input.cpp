@@ -44,6 +44,17 @@ void RecordingInput::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32
 
 void RecordingInput::SetCursorPosition(int x, int y) {
     Add("pos " + std::to_string(x) + "," + std::to_string(y));
+    std::lock_guard<std::mutex> guard(lock_);
+    placed_ = true;
+    x_ = x;
+    y_ = y;
+}
+
+bool RecordingInput::CursorPosition(int* x, int* y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    *x = x_;
+    *y = y_;
+    return placed_;
 }
 
 void RecordingInput::Key(const KeyRecord& key) {
@@ -56,7 +67,14 @@ void RecordingInput::Key(const KeyRecord& key) {
     Add(text);
 }
 
+void RecordingInput::Keys(std::span<const KeyRecord> keys) {
+    Add("keys " + std::to_string(keys.size()));
+    InputInjector::Keys(keys);
+}
+
 void RecordingInput::Flush() { Add("flush"); }
+
+void RecordingInput::ReleaseAll() { Add("release all"); }
 
 bool RecordingInput::ScreenSize(int* width, int* height) {
     *width = screenWidth;
@@ -72,7 +90,7 @@ std::vector<std::string> RecordingInput::Events() {
 std::vector<std::string> RecordingInput::Input() {
     std::vector<std::string> out;
     for (std::string& e : Events()) {
-        if (e != "flush") out.push_back(e);
+        if (e != "flush" && e.rfind("keys ", 0) != 0) out.push_back(e);
     }
     return out;
 }

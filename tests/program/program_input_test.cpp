@@ -2,11 +2,14 @@
 // stand in for presentation commands when no presentation program can be automated.
 #include "x11_fixture.h"  // before Xlib's macros meet GoogleTest
 
+#include <X11/extensions/XTest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "netns_fixture.h"
@@ -15,12 +18,52 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Every keycode the server has down, by XQueryKeymap.
+std::vector<int> KeysDown(Display* display) {
+    char keys[32];
+    XQueryKeymap(display, keys);
+    std::vector<int> down;
+    for (int code = 8; code < 256; ++code) {
+        if (keys[code / 8] & (1 << (code % 8))) down.push_back(code);
+    }
+    return down;
+}
+
+// The pointer buttons the server has down, as XQueryPointer's mask.
+unsigned ButtonsDown(Display* display) {
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
+                  &mask);
+    return mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
+// UTF-8 of one code point beyond U+FFFF.
+std::string Utf8Astral(char32_t c) {
+    return {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+}
+
 class ProgramInputTest : public NetnsDiscovery {
 protected:
     void TearDown() override {
         NetnsDiscovery::TearDown();
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
+        // A failed case must not leave the shared display with keys or buttons down.
+        std::string display = SharedDisplayName();
+        if (Display* x = display.empty() ? nullptr : XOpenDisplay(display.c_str())) {
+            for (int code : KeysDown(x)) XTestFakeKeyEvent(x, code, False, CurrentTime);
+            unsigned buttons = ButtonsDown(x);
+            for (unsigned button = 1; button <= 5; ++button) {
+                if (buttons & (Button1Mask << (button - 1)))
+                    XTestFakeButtonEvent(x, button, False, CurrentTime);
+            }
+            XCloseDisplay(x);
+        }
     }
     // The key presses and releases the window sees until `count` of them arrived.
     std::vector<std::string> Keys(TestWindow& window, size_t count) {
@@ -93,4 +136,121 @@ TEST_F(ProgramInputTest, PointerTextAndFallbackKeysReachTheDisplay) {
     int status = -2;
     ASSERT_TRUE(program.WaitExit(2000, &status));
     EXPECT_EQ(status, 0);
+}
+
+// Two phones typing characters beyond U+FFFF at the same time: each character is a surrogate
+// pair, and no interleaving of the two may leave a key down or use up the spare keycodes that
+// type characters missing from the keyboard map.
+TEST_F(ProgramInputTest, TwoPhonesTypingPairsAtOnceLeaveNoKeyDown) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    std::string display = SharedDisplayName();
+    if (display.empty()) GTEST_SKIP() << "no X display (run through ctest)";
+    ProgramProcess program;
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display));
+    ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
+
+    constexpr int kCharacters = 3000, kPerCommand = 100;
+    auto typist = [&](const char* id, char32_t first, std::string* error) {
+        RunInNamespace(
+            serverNs_,
+            [&] {
+                PhoneClient phone(33589);
+                if (phone.Login(id, "735") != "Login:OK\n") {
+                    *error = std::string(id) + " could not log in";
+                    return;
+                }
+                for (int sent = 0; sent < kCharacters; sent += kPerCommand) {
+                    std::string line = "Keyboard:ks=";
+                    // 96 different characters per phone, more than there are spare keycodes.
+                    for (int i = sent; i < sent + kPerCommand; ++i)
+                        line += Utf8Astral(first + static_cast<char32_t>(i % 96));
+                    if (!phone.SendLine(line)) {
+                        *error = std::string(id) + " could not send";
+                        return;
+                    }
+                }
+                // Commands of one connection are carried out in order: this answer comes
+                // after the last character was typed.
+                phone.SendLine("QueryInfo:Version");
+                if (phone.ReadLine(60000) != "QueryInfo:Version,152\n")
+                    *error = std::string(id) + " got no answer after typing";
+            },
+            error);
+    };
+    std::string errorA, errorB;
+    std::thread a(typist, "phone-a", U'\U0001F600', &errorA);
+    std::thread b(typist, "phone-b", U'\U0001D400', &errorB);
+    a.join();
+    b.join();
+    ASSERT_EQ(errorA, "");
+    ASSERT_EQ(errorB, "");
+
+    TestWindow window(display);
+    ASSERT_TRUE(window.ok());
+    EXPECT_EQ(KeysDown(window.display()), std::vector<int>{}) << "keys left down";
+
+    // A character that the keyboard map lacks still finds a spare keycode.
+    const KeySym thai = 0x01000E01;  // U+0E01
+    std::vector<KeySym> map = window.KeyboardMap();
+    ASSERT_EQ(std::find(map.begin(), map.end(), thai), map.end());
+    std::string error;
+    ASSERT_TRUE(RunInNamespace(
+        serverNs_,
+        [&] {
+            PhoneClient phone(33589);
+            ASSERT_EQ(phone.Login("phone-c", "735"), "Login:OK\n");
+            ASSERT_TRUE(phone.SendLine("Keyboard:ks=\xE0\xB8\x81"));
+            ASSERT_TRUE(phone.SendLine("QueryInfo:Version"));
+            EXPECT_EQ(phone.ReadLine(10000), "QueryInfo:Version,152\n");
+        },
+        &error))
+        << error;
+    std::vector<std::string> keys = Keys(window, 2);
+    EXPECT_EQ(keys, (std::vector<std::string>{"press 0x1000e01", "release 0x1000e01"}));
+    EXPECT_EQ(KeysDown(window.display()), std::vector<int>{});
+
+    program.Signal(SIGTERM);
+    int status = -2;
+    ASSERT_TRUE(program.WaitExit(2000, &status));
+    EXPECT_EQ(status, 0);
+}
+
+// A stroke begun and never ended holds the left button; the program lets go of it when it
+// ends, or the presenter's next click would be a drag.
+TEST_F(ProgramInputTest, AStrokeLeftOpenIsReleasedWhenTheProgramEnds) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    std::string display = SharedDisplayName();
+    if (display.empty()) GTEST_SKIP() << "no X display (run through ctest)";
+    TestWindow window(display);
+    ASSERT_TRUE(window.ok());
+    ASSERT_EQ(ButtonsDown(window.display()), 0u);
+    ProgramProcess program;
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display));
+    ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
+
+    std::string error;
+    ASSERT_TRUE(RunInNamespace(
+        serverNs_,
+        [&] {
+            PhoneClient phone(33589);
+            ASSERT_EQ(phone.Login("pen", "735"), "Login:OK\n");
+            ASSERT_TRUE(phone.SendLine("PptDrawStart:300,200"));
+            ASSERT_TRUE(phone.SendLine("PptDrawLine:300,200,340,230"));
+        },
+        &error))
+        << error;
+    // No slideshow here: the points are screen positions.
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while ((ButtonsDown(window.display()) == 0 || window.Pointer() != std::make_pair(340, 230)) &&
+           Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(ButtonsDown(window.display()), unsigned{Button1Mask}) << program.Output();
+    EXPECT_EQ(window.Pointer(), std::make_pair(340, 230));
+
+    program.Signal(SIGTERM);
+    int status = -2;
+    ASSERT_TRUE(program.WaitExit(2000, &status));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ButtonsDown(window.display()), 0u) << "the left button is still down";
 }

@@ -150,12 +150,17 @@ TEST_F(DispatcherTest, DrawLinePacksCoordinatesLikeMakeLong) {
                             PresentationRequest{PR_DRAW_LINE, 0xFFFE8000u, 0x00031170u}));
 }
 
-TEST_F(DispatcherTest, DrawStartPlacesThePointerOnlyWithAComma) {
+// The point belongs to the show window: the worker places it, in the order of the requests.
+TEST_F(DispatcherTest, DrawStartHandsItsPointToTheWorkerOnlyWithAComma) {
     Run("PptDrawStart", "100,200");
     Run("PptDrawStart", "100");
-    EXPECT_THAT(input_.Input(), ElementsAre("pos 100,200"));
-    EXPECT_THAT(requests_.Posted(), ElementsAre(PresentationRequest{PR_DRAW_DOWN, 0, 1},
-                                                PresentationRequest{PR_DRAW_DOWN, 0, 1}));
+    Run("PptDrawStart", "-1,70000");
+    EXPECT_TRUE(input_.Input().empty());
+    EXPECT_THAT(
+        requests_.Posted(),
+        ElementsAre(PresentationRequest{PR_DRAW_DOWN, MakeLong(100, 200), kDrawStartAtPoint},
+                    PresentationRequest{PR_DRAW_DOWN, 0, 1},
+                    PresentationRequest{PR_DRAW_DOWN, 0x1170FFFFu, kDrawStartAtPoint}));
 }
 
 TEST_F(DispatcherTest, ClicksAndTheirRequests) {

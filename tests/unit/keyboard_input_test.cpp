@@ -60,6 +60,18 @@ TEST(Keyboard, TextAndTheCarriageReturnRule) {
                             "char U+DE00 down", "char U+DE00 up"));
 }
 
+// The injector gets the whole command at once: that is what keeps a surrogate pair's halves
+// together when several phones type at the same time.
+TEST(Keyboard, OneCommandIsOneCallToTheInjector) {
+    RecordingInput input;
+    KeyboardCommand command;
+    ASSERT_TRUE(ParseKeyboardParameter("kc=SHIFT,ks=\xF0\x9F\x98\x80x", &command));
+    SendKeyboardInput(input, command);
+    EXPECT_THAT(input.Events(), ElementsAre("keys 8", "key 0x10 down", "char U+D83D down",
+                                            "char U+D83D up", "char U+DE00 down", "char U+DE00 up",
+                                            "char U+0078 down", "char U+0078 up", "key 0x10 up"));
+}
+
 TEST(Keyboard, OverlongTextIsCutAt253UnitsWithoutSplittingAPair) {
     KeyboardCommand command;
     std::string text = "ks=" + std::string(300, 'a') + "\r";

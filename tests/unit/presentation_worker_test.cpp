@@ -150,12 +150,30 @@ TEST_F(WorkerTest, DrawingRequestsPressAndReleaseTheButton) {
     worker_.Post({PR_DRAW_LINE, MakeLong(10, 20), MakeLong(15, 25)});
     worker_.Post({PR_DRAW_UP, 0, 1});
     WaitFor([&] { return input_.Input().size() >= 4; });
-    EXPECT_THAT(input_.Input(), ElementsAre("left down", "pos 10,20", "move 5,5", "left up"));
+    EXPECT_THAT(input_.Input(), ElementsAre("left down", "pos 10,20", "pos 15,25", "left up"));
     EXPECT_EQ(ppt_.mode, MODE_PEN);         // the end of drawing keeps the pen
     worker_.Post({PR_CHANGE_STATE, 5, 0});  // no such state: nothing happens
     worker_.Post({PR_CHANGE_STATE, 3, 0});
     WaitFor([&] { return ppt_.mode == MODE_BLACK; });
     EXPECT_EQ(show_->viewState, 3);
+}
+
+// The start point is placed by the worker, in order: after the previous stroke's segments, and
+// after the show was brought up, where its window is on the screen.
+TEST_F(WorkerTest, AStrokeStartsAtItsPointInTheShowWindow) {
+    show_->running = true;
+    show_->rect = {1920, 0, 3200, 720};  // the projector, right of the presenter's screen
+    worker_.Start();
+    worker_.Post({PR_DRAW_DOWN, MakeLong(5, 30), kDrawStartAtPoint});
+    worker_.Post({PR_DRAW_LINE, MakeLong(5, 30), MakeLong(45, 70)});
+    worker_.Post({PR_DRAW_UP, 0, 1});
+    worker_.Post({PR_DRAW_DOWN, MakeLong(600, 400), 1});  // no point: the pointer stays
+    worker_.Post({PR_DRAW_UP, 0, 1});
+    WaitFor([&] { return input_.Input().size() >= 6; });
+    EXPECT_TRUE(show_->showRunning);  // the stroke started the show
+    // The segment starts where the pointer already is: only its end is placed.
+    EXPECT_THAT(input_.Input(), ElementsAre("pos 1925,30", "left down", "pos 1965,70", "left up",
+                                            "left down", "left up"));
 }
 
 TEST_F(WorkerTest, AFaultInARequestIsLoggedAndTheNextOneServed) {

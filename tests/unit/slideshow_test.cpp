@@ -290,10 +290,47 @@ TEST_F(SlideshowTest, DetectReportsWhichProgramsAreRegistered) {
     EXPECT_EQ(DetectPresentationPrograms(host_), "none");
 }
 
-TEST_F(SlideshowTest, SegmentPlacesThenMovesByTheDifference) {
+// Without a known show window the points are screen positions; both ends are placed exactly
+// (a relative move would be scaled by the pointer acceleration).
+TEST_F(SlideshowTest, SegmentPlacesBothEndsExactly) {
     std::string out = Output([&] { ppt_.DrawSegment(MakeLong(100, 200), MakeLong(130, 180)); });
     EXPECT_EQ(out, "X1=100,Y1=200,X2=130,Y2=180\n");
-    EXPECT_THAT(input_.Input(), ElementsAre("pos 100,200", "move 30,-20"));
+    EXPECT_THAT(input_.Input(), ElementsAre("pos 100,200", "pos 130,180"));
     ppt_.DrawSegment(MakeLong(-1, 70000), 0);
     EXPECT_EQ(input_.Input()[2], "pos 65535,4464");
+    EXPECT_EQ(input_.Input()[3], "pos 0,0");
+    // A segment that goes on from where the last one ended is not placed at its start again.
+    ppt_.DrawSegment(0, MakeLong(5, 6));
+    EXPECT_EQ(input_.Input().size(), 5u);
+    EXPECT_EQ(input_.Input()[4], "pos 5,6");
+}
+
+// Points are in the show window, which sits wherever the presenter's projector screen is.
+TEST_F(SlideshowTest, SegmentsAndStartPointsFollowTheShowWindow) {
+    StartShowAt(2);
+    ASSERT_EQ(ppt_.RefreshShowInfo(), 1);
+    ppt_.DrawSegment(MakeLong(100, 200), MakeLong(130, 180));  // on the primary screen at (0, 0)
+    show_->rect = {1920, 0, 3200, 720};                        // moved to the second screen
+    std::string out = Output([&] { ppt_.DrawSegment(MakeLong(100, 200), MakeLong(130, 180)); });
+    EXPECT_EQ(out, "X1=100,Y1=200,X2=130,Y2=180\n");  // the phone's own numbers
+    ppt_.PlacePointer(MakeLong(5, 30));
+    show_->rect = {-1024, -100, 0, 668};  // a screen left of and above the primary one
+    ppt_.DrawSegment(MakeLong(0, 0), MakeLong(1023, 767));
+    EXPECT_THAT(input_.Input(),
+                ElementsAre("pos 100,200", "pos 130,180", "pos 2020,200", "pos 2050,180",
+                            "pos 1925,30", "pos -1024,-100", "pos -1,667"));
+}
+
+// With the button held, a point past the window must not drag across the presenter's screen.
+TEST_F(SlideshowTest, PointsBeyondTheShowWindowStayOnItsEdge) {
+    StartShowAt(2);
+    ASSERT_EQ(ppt_.RefreshShowInfo(), 1);
+    show_->rect = {1920, 0, 3200, 720};
+    ppt_.DrawSegment(MakeLong(1270, 700), MakeLong(1300, 65535));
+    ppt_.PlacePointer(MakeLong(-5, 800));
+    EXPECT_THAT(input_.Input(), ElementsAre("pos 3190,700", "pos 3199,719", "pos 3199,719"));
+    // The window went away (the show ended): points are screen positions again.
+    show_->window = 0x6000;
+    ppt_.DrawSegment(MakeLong(10, 20), MakeLong(30, 40));
+    EXPECT_EQ(input_.Input().back(), "pos 30,40");
 }

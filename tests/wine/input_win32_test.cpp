@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,10 @@ TEST(Win32Input, AbsoluteAndRelativePointerMoves) {
     ASSERT_TRUE(GetCursorPos(&p));
     EXPECT_EQ(p.x, 400);
     EXPECT_EQ(p.y, 300);
+    int x = 0, y = 0;
+    ASSERT_TRUE(input->CursorPosition(&x, &y));
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 300);
 
     // Relative motion goes through the system's pointer speed, so only its direction is
     // promised: right and up here, then left and down.
@@ -112,4 +117,26 @@ TEST(Win32Input, KeyRecordsReachTheFocusedWindow) {
     ASSERT_EQ(chars.size(), 2u);
     EXPECT_EQ(chars[0].second, 0x00E9u);
     EXPECT_EQ(chars[1].second, 0x20ACu);
+}
+
+// What the program does at its end: the keys and buttons it still holds go up.
+TEST(Win32Input, ReleaseAllLetsGoOfHeldKeysAndButtons) {
+    std::unique_ptr<InputInjector> input = CreateSystemInputInjector();
+    auto down = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
+    auto settles = [](const std::function<bool()>& condition) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(10)) {
+            if (condition()) return true;
+        }
+        return condition();
+    };
+    input->SetCursorPosition(3, 3);  // on the bare desktop: the clicks reach no window of ours
+    input->Key({kVkShift, 0, false, false});
+    input->MouseEvent(kMouseLeftDown | kMouseRightDown, 0, 0, 0);
+    input->MouseEvent(kMouseRightUp, 0, 0, 0);
+    ASSERT_TRUE(settles([&] { return down(VK_SHIFT) && down(VK_LBUTTON) && !down(VK_RBUTTON); }));
+
+    input->ReleaseAll();
+    EXPECT_TRUE(settles([&] { return !down(VK_SHIFT) && !down(VK_LBUTTON); }))
+        << "shift " << down(VK_SHIFT) << ", left button " << down(VK_LBUTTON);
+    EXPECT_FALSE(down(VK_RBUTTON));
 }

@@ -26,12 +26,25 @@ void SendVirtualKey(InputInjector& injector, std::uint16_t key, bool up) {
     injector.Key(KeyRecord{key, 0, false, up});
 }
 
-// Each UTF-16 unit down then up, the way keyboard commands send text.
+// Each UTF-16 unit down then up, in one call, the way keyboard commands send text.
 void TypeUnits(InputInjector& injector, const std::u16string& text) {
+    std::vector<KeyRecord> records;
     for (char16_t unit : text) {
-        injector.Key(KeyRecord{0, static_cast<std::uint16_t>(unit), true, false});
-        injector.Key(KeyRecord{0, static_cast<std::uint16_t>(unit), true, true});
+        records.push_back(KeyRecord{0, static_cast<std::uint16_t>(unit), true, false});
+        records.push_back(KeyRecord{0, static_cast<std::uint16_t>(unit), true, true});
     }
+    injector.Keys(records);
+}
+
+// Every keycode the server has down, by XQueryKeymap.
+std::vector<int> KeysDown(Display* display) {
+    char keys[32];
+    XQueryKeymap(display, keys);
+    std::vector<int> down;
+    for (int code = 8; code < 256; ++code) {
+        if (keys[code / 8] & (1 << (code % 8))) down.push_back(code);
+    }
+    return down;
 }
 
 bool RowIsEmpty(const std::vector<KeySym>& map, int minKeycode, int per, unsigned code) {
@@ -155,11 +168,21 @@ TEST_F(X11Keyboard, TypesAnyCharacter) {
     EXPECT_EQ(window_->KeyboardMap(), before) << "the keyboard map was not given back";
 }
 
+// A pair's halves belong to one command: a half at the end of one call never meets a half at
+// the start of the next (another phone's, possibly).
 TEST_F(X11Keyboard, UnpairedSurrogatesTypeNothing) {
     TypeUnits(*injector_, std::u16string{u'\xDE00'} + u"b" + u'\xD83D' + u"c" + u'\xD83D');
     TypeUnits(*injector_, std::u16string{u'\xD83D', u'\xD83D', u'\xDE00'});
+    TypeUnits(*injector_, std::u16string{u'\xD83D'});
+    TypeUnits(*injector_, std::u16string{u'\xDE00'});
+    // A pair pressed in one call and released in the next: down and up within the first.
+    injector_->Keys(std::vector<KeyRecord>{
+        {0, 0xD83D, true, false}, {0, 0xD83D, true, true}, {0, 0xDE03, true, false}});
+    injector_->Keys(std::vector<KeyRecord>{{0, 0xDE03, true, true}});
     injector_->Flush();
-    EXPECT_EQ(Describe(window_->EventsUntilMarker(*injector_)), Typed({XK_b, XK_c, kGrinningFace}));
+    EXPECT_EQ(Describe(window_->EventsUntilMarker(*injector_)),
+              Typed({XK_b, XK_c, kGrinningFace, 0x0101F603}));
+    EXPECT_TRUE(KeysDown(window_->display()).empty());
 }
 
 // Spare keycodes go back to no symbols once idle for the delay, but not while held down.
@@ -338,4 +361,40 @@ TEST_F(X11Keyboard, DestroyingReleasesHeldKeys) {
         EXPECT_EQ(released[i].type, KeyRelease);
         EXPECT_EQ(released[i].detail, pressed[i].detail);
     }
+}
+
+// What the program does at its end: every key and button it holds goes up, and it can go on.
+TEST_F(X11Keyboard, ReleaseAllLetsGoOfKeysAndButtons) {
+    std::vector<std::pair<char16_t, KeySym>> chars = Unmapped(window_->KeyboardMap(), 1);
+    ASSERT_EQ(chars.size(), 1u);
+    injector_->SetCursorPosition(200, 100);
+    SendVirtualKey(*injector_, kVkShift, false);
+    injector_->Key(KeyRecord{0, chars[0].first, true, false});
+    injector_->MouseEvent(kMouseLeftDown | kMouseRightDown, 0, 0, 0);
+    injector_->MouseEvent(kMouseRightUp, 0, 0, 0);
+    injector_->MouseEvent(kMouseMiddleDown, 0, 0, 0);
+    injector_->Flush();
+    std::vector<SeenEvent> pressed = window_->EventsUntilMarker(*injector_);
+    ASSERT_EQ(pressed.size(), 6u) << ::testing::PrintToString(Describe(pressed));
+    EXPECT_EQ(KeysDown(window_->display()).size(), 2u);
+
+    injector_->ReleaseAll();
+    std::vector<SeenEvent> released = window_->EventsUntilMarker(*injector_);
+    std::multiset<std::string> seen;
+    for (const std::string& event : Describe(released)) seen.insert(event);
+    const std::string charRelease = Describe(KeyEvent(KeyRelease, chars[0].second));
+    EXPECT_EQ(seen, (std::multiset<std::string>{"release Shift_L", charRelease, "button-release 1",
+                                                "button-release 2"}));
+    EXPECT_TRUE(KeysDown(window_->display()).empty());
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    XQueryPointer(window_->display(), DefaultRootWindow(window_->display()), &root, &child, &rootX,
+                  &rootY, &x, &y, &mask);
+    EXPECT_EQ(mask & (Button1Mask | Button2Mask | Button3Mask), 0u);
+
+    injector_->ReleaseAll();  // nothing held: nothing sent
+    TypeUnits(*injector_, std::u16string(1, chars[0].first));
+    injector_->Flush();
+    EXPECT_EQ(Describe(window_->EventsUntilMarker(*injector_)), Typed({chars[0].second}));
 }

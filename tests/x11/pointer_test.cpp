@@ -44,6 +44,9 @@ TEST_F(X11Pointer, AbsolutePlacementAndRelativeMovesAreExact) {
         EXPECT_EQ(Describe(*motion),
                   Describe(SeenEvent{MotionNotify, 0, NoSymbol, 0, step.expectX, step.expectY}));
         EXPECT_EQ(window_->Pointer(), std::make_pair(step.expectX, step.expectY));
+        std::pair<int, int> reported{-1, -1};
+        ASSERT_TRUE(injector_->CursorPosition(&reported.first, &reported.second));
+        EXPECT_EQ(reported, std::make_pair(step.expectX, step.expectY));
     }
 }
 

@@ -172,8 +172,8 @@ void MainWindow::OnCommand(int id, int code, HWND) {
 
 void MainWindow::OnDestroy() {
     tray_.Remove();
-    // Service (its connection threads end within), worker, the settings kept for the next
-    // start, system cursors.
+    // Service (its connection threads end within), worker, keys and buttons still held, the
+    // settings kept for the next start, system cursors.
     Shutdown();
     postTarget_ = nullptr;
     // The update window; its destruction ends the update thread.

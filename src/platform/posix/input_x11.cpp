@@ -4,7 +4,6 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,12 +35,22 @@ public:
     void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
                     std::int32_t wheelData) override;
     void SetCursorPosition(int x, int y) override;
+    bool CursorPosition(int* x, int* y) override;
     void Key(const KeyRecord& key) override;
+    void Keys(std::span<const KeyRecord> keys) override;
     void Flush() override;
+    void ReleaseAll() override;
     bool ScreenSize(int* width, int* height) override;
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // The surrogate pair being typed within one Keys call. Kept per call, never in the
+    // injector: phones type at the same time, and one phone's half must not meet another's.
+    struct PairState {
+        std::uint16_t high = 0;  // first half, until its second half comes down
+        std::uint32_t down = 0;  // the code point the pair pressed, until it comes up
+    };
 
     static void OnLost(Display* display, void* self);
     // All of these run under lock_.
@@ -51,9 +60,11 @@ private:
     void ReportLoss();
     void ReadEvents(int mode);
     void Button(unsigned button, bool down);
-    void TypeUnit(std::uint16_t unit, bool up);
+    void TypeUnit(PairState& pair, std::uint16_t unit, bool up);
     void PressKeysym(KeySym sym);
     void ReleaseKeysym(KeySym sym);
+    // Releases every key and button we hold down; the display must be live.
+    void ReleaseHeld();
     // The thread that puts spare keycodes back once they have been idle for restoreDelay.
     void RestoreLoop();
 
@@ -68,8 +79,7 @@ private:
     Clock::time_point nextAttempt_{};
     WheelAccumulator wheel_;
     X11Keymap keymap_;
-    std::uint16_t highSurrogate_ = 0;  // first half of a pair, until its second half comes down
-    std::uint32_t pairDown_ = 0;       // the code point a pair pressed, until it comes up
+    unsigned buttonsDown_ = 0;  // bit n: we pressed button n and have not released it
     std::thread restorer_;
 };
 
@@ -88,8 +98,7 @@ X11Injector::~X11Injector() {
     if (display_ == nullptr) return;
     if (!lost_) {
         // Nothing stays held down or bound after us.
-        for (KeyCode code : keymap_.TakeHeld())
-            XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        ReleaseHeld();
         keymap_.RestoreIdle(display_, Clock::time_point::max());
     }
     XCloseDisplay(display_);
@@ -150,8 +159,7 @@ bool X11Injector::Connect() {
     }
     keymap_.Reset(xkbEventBase, options_.spareKeycodeLimit);
     wheel_.Reset();
-    highSurrogate_ = 0;
-    pairDown_ = 0;
+    buttonsDown_ = 0;
     if (lost_) {
         CheckLost();
         return false;
@@ -173,8 +181,7 @@ void X11Injector::CheckLost() {
     lost_ = false;
     keymap_.Reset(-1, options_.spareKeycodeLimit);
     wheel_.Reset();
-    highSurrogate_ = 0;
-    pairDown_ = 0;
+    buttonsDown_ = 0;
     nextAttempt_ = Clock::now() + options_.retryInterval;
     ReportLoss();
 }
@@ -220,7 +227,13 @@ void X11Injector::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t 
 }
 
 void X11Injector::Button(unsigned button, bool down) {
-    if (!lost_) XTestFakeButtonEvent(display_, button, down ? True : False, CurrentTime);
+    if (lost_) return;
+    XTestFakeButtonEvent(display_, button, down ? True : False, CurrentTime);
+    if (down) {
+        buttonsDown_ |= 1u << button;
+    } else {
+        buttonsDown_ &= ~(1u << button);
+    }
 }
 
 void X11Injector::SetCursorPosition(int x, int y) {
@@ -230,42 +243,68 @@ void X11Injector::SetCursorPosition(int x, int y) {
     CheckLost();
 }
 
-void X11Injector::Key(const KeyRecord& key) {
+bool X11Injector::CursorPosition(int* x, int* y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!Ready()) return false;
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+    unsigned mask = 0;
+    // False when the pointer is on another screen of the display: no position on ours.
+    Bool sameScreen = XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX,
+                                    &rootY, &windowX, &windowY, &mask);
+    bool known = sameScreen && !lost_;
+    CheckLost();
+    if (!known) return false;
+    *x = rootX;
+    *y = rootY;
+    return true;
+}
+
+void X11Injector::Key(const KeyRecord& key) { Keys(std::span<const KeyRecord>(&key, 1)); }
+
+// The whole command under the lock: its keys are not interleaved with another caller's.
+void X11Injector::Keys(std::span<const KeyRecord> keys) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!Ready()) return;
     // A keyboard map change announced since the last call must count before the lookup.
     ReadEvents(QueuedAfterReading);
-    if (!lost_) {
+    PairState pair;
+    for (const KeyRecord& key : keys) {
+        if (lost_) break;
         if (key.unicode) {
-            TypeUnit(key.unit, key.up);
+            TypeUnit(pair, key.unit, key.up);
         } else if (KeySym sym = KeysymForVirtualKey(key.virtualKey)) {
             key.up ? ReleaseKeysym(sym) : PressKeysym(sym);
         }
+    }
+    // A pair pressed without its release in this call must not stay down.
+    if (pair.down != 0 && !lost_) {
+        if (KeySym sym = KeysymForCodePoint(pair.down)) ReleaseKeysym(sym);
     }
     CheckLost();
 }
 
 // Each unit comes down, then up. A surrogate pair types one character: it goes down with the
 // second half's down and up with the second half's up; a half without its partner types nothing.
-void X11Injector::TypeUnit(std::uint16_t unit, bool up) {
+void X11Injector::TypeUnit(PairState& pair, std::uint16_t unit, bool up) {
     if (unit >= 0xD800 && unit <= 0xDBFF) {
-        if (!up) highSurrogate_ = unit;
+        if (!up) pair.high = unit;
         return;
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
         if (!up) {
-            if (highSurrogate_ == 0) return;
-            pairDown_ = 0x10000 + ((static_cast<std::uint32_t>(highSurrogate_) - 0xD800) << 10) +
+            if (pair.high == 0 || pair.down != 0) return;
+            pair.down = 0x10000 + ((static_cast<std::uint32_t>(pair.high) - 0xD800) << 10) +
                         (unit - 0xDC00u);
-            highSurrogate_ = 0;
-            if (KeySym sym = KeysymForCodePoint(pairDown_)) PressKeysym(sym);
-        } else if (pairDown_ != 0) {
-            if (KeySym sym = KeysymForCodePoint(pairDown_)) ReleaseKeysym(sym);
-            pairDown_ = 0;
+            pair.high = 0;
+            if (KeySym sym = KeysymForCodePoint(pair.down)) PressKeysym(sym);
+        } else if (pair.down != 0) {
+            if (KeySym sym = KeysymForCodePoint(pair.down)) ReleaseKeysym(sym);
+            pair.down = 0;
         }
         return;
     }
-    highSurrogate_ = 0;
+    pair.high = 0;
     if (KeySym sym = KeysymForCodePoint(unit)) up ? ReleaseKeysym(sym) : PressKeysym(sym);
 }
 
@@ -281,6 +320,30 @@ void X11Injector::ReleaseKeysym(KeySym sym) {
         restoreWanted_ = true;
         stop_.Notify();
     }
+}
+
+void X11Injector::ReleaseHeld() {
+    for (KeyCode code : keymap_.TakeHeld(Clock::now())) {
+        if (!lost_) XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    }
+    for (unsigned button = 1; button < 32; ++button) {
+        if (buttonsDown_ & (1u << button)) Button(button, false);
+    }
+    buttonsDown_ = 0;
+    if (keymap_.HasBindings()) {
+        restoreWanted_ = true;
+        stop_.Notify();
+    }
+}
+
+void X11Injector::ReleaseAll() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (display_ == nullptr) return;  // a lost display took our keys and buttons with it
+    if (!lost_) {
+        ReleaseHeld();
+        ReadEvents(QueuedAfterFlush);  // sends the releases now
+    }
+    CheckLost();
 }
 
 void X11Injector::Flush() {
@@ -329,62 +392,6 @@ void X11Injector::RestoreLoop() {
 }
 
 }  // namespace
-
-int WheelAccumulator::Add(std::int32_t wheelData) {
-    if (wheelData == 0) return 0;
-    if ((wheelData > 0 && remainder_ < 0) || (wheelData < 0 && remainder_ > 0)) remainder_ = 0;
-    remainder_ += wheelData;
-    std::int64_t notches = remainder_ / kWheelDelta;
-    remainder_ -= notches * kWheelDelta;
-    return static_cast<int>(std::clamp<std::int64_t>(notches, -kMaxNotches, kMaxNotches));
-}
-
-std::uint32_t KeysymForCodePoint(std::uint32_t codePoint) {
-    switch (codePoint) {
-        case 0x08:
-            return XK_BackSpace;
-        case 0x09:
-            return XK_Tab;
-        case 0x0A:
-        case 0x0D:
-            return XK_Return;
-        case 0x1B:
-            return XK_Escape;
-        default:
-            break;
-    }
-    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0)) return 0;
-    if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) return 0;
-    if (codePoint <= 0xFF) return codePoint;  // Latin-1 keysyms are the code points
-    return 0x01000000u | codePoint;
-}
-
-std::uint32_t KeysymForVirtualKey(std::uint16_t virtualKey) {
-    static constexpr struct {
-        std::uint16_t virtualKey;
-        std::uint32_t keysym;
-    } kKeys[] = {
-        {kVkControl, XK_Control_L},
-        {kVkShift, XK_Shift_L},
-        {kVkMenu, XK_Alt_L},
-        {kVkReturn, XK_Return},
-        {kVkTab, XK_Tab},
-        {kVkBack, XK_BackSpace},
-        {kVkEscape, XK_Escape},
-        {kVkPrior, XK_Prior},
-        {kVkNext, XK_Next},
-        {kVkHome, XK_Home},
-        {kVkEnd, XK_End},
-        {kVkLeft, XK_Left},
-        {kVkUp, XK_Up},
-        {kVkRight, XK_Right},
-        {kVkDown, XK_Down},
-    };
-    for (const auto& key : kKeys) {
-        if (key.virtualKey == virtualKey) return key.keysym;
-    }
-    return 0;
-}
 
 std::unique_ptr<InputInjector> CreateX11InputInjector(const X11InputOptions& options) {
     return std::make_unique<X11Injector>(options);

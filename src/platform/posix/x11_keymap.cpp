@@ -58,11 +58,15 @@ KeyCode X11Keymap::Release(Display* display, KeySym sym, Clock::time_point now) 
     return FindInMap(sym);
 }
 
-std::vector<KeyCode> X11Keymap::TakeHeld() {
+std::vector<KeyCode> X11Keymap::TakeHeld(Clock::time_point now) {
     std::vector<KeyCode> codes;
     for (const Held& held : held_) codes.push_back(held.code);
     held_.clear();
-    for (Spare& spare : spares_) spare.held = 0;
+    for (Spare& spare : spares_) {
+        if (spare.held == 0) continue;
+        spare.held = 0;
+        spare.released = now;
+    }
     return codes;
 }
 

@@ -24,8 +24,8 @@ public:
     // (the server ignores releases of keys that are up). 0 when there is none.
     KeyCode Release(Display* display, KeySym sym, Clock::time_point now);
 
-    // Every keycode still held down, forgotten as released (for shutdown).
-    std::vector<KeyCode> TakeHeld();
+    // Every keycode still held down, forgotten as released at `now` (for letting go of all).
+    std::vector<KeyCode> TakeHeld(Clock::time_point now);
 
     // Puts back the mapping of every bound spare keycode that is up and was last released at or
     // before `releasedBy`. Returns the earliest release among the bound ones it kept that are up,

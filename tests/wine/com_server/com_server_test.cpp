@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "desktop.h"
 #include "file_text.h"
@@ -257,4 +259,99 @@ TEST_F(ShowRunning, AServerGoneBetweenRequestsIsConnectedAfreshOnce) {
     EXPECT_TRUE(WaitState("running", "1")) << ReadFileText(state_);
     const std::string output = ReadFileText(output_);
     EXPECT_NE(output.find("msi_ppt::ActivePresentation(): 0,HR="), std::string::npos) << output;
+}
+
+namespace {
+
+// The show runs on a projector set up as a second screen: its window does not start at (0, 0).
+constexpr int kShowLeft = 320, kShowTop = 240, kShowWidth = 640, kShowHeight = 480;
+
+class PenOnAProjector : public ShowRunning {
+protected:
+    void SetUp() override {
+        SetEnvironmentVariableA("FAKE_PPT_SHOW_RECT",
+                                (std::to_string(kShowLeft) + "," + std::to_string(kShowTop) + "," +
+                                 std::to_string(kShowWidth) + "," + std::to_string(kShowHeight))
+                                    .c_str());
+        ShowRunning::SetUp();
+    }
+    void TearDown() override {
+        ShowRunning::TearDown();
+        SetEnvironmentVariableA("FAKE_PPT_SHOW_RECT", nullptr);
+    }
+    // What the left button did in the show window: "down x,y", "move x,y", "up x,y".
+    std::vector<std::string> Mouse() {
+        std::vector<std::string> lines;
+        std::istringstream text(ReadFileText(state_ + ".mouse"));
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
+        return lines;
+    }
+    bool WaitMouse(const std::string& line) {
+        return PumpUntil(
+            [&] {
+                auto lines = Mouse();
+                return std::find(lines.begin(), lines.end(), line) != lines.end();
+            },
+            15000);
+    }
+    static bool LeftButtonDown() { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }
+};
+
+}  // namespace
+
+// The phone draws in the show window's own pixels: the stroke goes down at its start point and
+// reaches exactly each point sent, although the window is away from (0, 0) and relative moves
+// would be scaled by the pointer acceleration.
+TEST_F(PenOnAProjector, StrokesLandOnTheirPointsInTheShowWindow) {
+    ASSERT_TRUE(Send("PptChangeState:1,255"));
+    ASSERT_TRUE(WaitState("pointer", "2")) << ReadFileText(state_);
+    EXPECT_EQ(Query("PptViewSize"), "QueryInfo:PptViewSize," + std::to_string(kShowWidth) +
+                                                 "," + std::to_string(kShowHeight) + "\n");
+
+    const std::vector<std::pair<int, int>> points = {{100, 120}, {140, 150}, {200, 150},
+                                                     {260, 90},  {300, 300}, {620, 460}};
+    auto text = [](std::pair<int, int> p) {
+        return std::to_string(p.first) + "," + std::to_string(p.second);
+    };
+    ASSERT_TRUE(Send("PptDrawStart:" + text(points[0])));
+    ASSERT_TRUE(WaitMouse("down " + text(points[0])))
+        << ::testing::PrintToString(Mouse()) << ReadFileText(output_);
+    // One segment at a time: Wine turns each pointer placement into X pointer motion as well,
+    // which the show window's process reads back a little later and may report once more.
+    for (size_t i = 1; i < points.size(); ++i) {
+        ASSERT_TRUE(Send("PptDrawLine:" + text(points[i - 1]) + "," + text(points[i])));
+        ASSERT_TRUE(WaitMouse("move " + text(points[i])))
+            << ::testing::PrintToString(Mouse()) << ReadFileText(output_);
+    }
+    ASSERT_TRUE(Send("PptDrawEnd:"));
+    ASSERT_TRUE(PumpUntil([&] { return Mouse().back().rfind("up ", 0) == 0; }, 15000))
+        << ::testing::PrintToString(Mouse());
+
+    // Every position the window saw is one of the stroke's points: nothing overshot.
+    std::vector<std::string> mouse = Mouse();
+    EXPECT_EQ(mouse.front(), "down " + text(points.front()));
+    for (const std::string& line : mouse) {
+        const std::string at = line.substr(line.find(' ') + 1);
+        EXPECT_TRUE(std::any_of(points.begin(), points.end(),
+                                [&](std::pair<int, int> p) { return at == text(p); }))
+            << line << " is off the stroke in " << ::testing::PrintToString(mouse);
+    }
+    EXPECT_EQ(std::count_if(mouse.begin(), mouse.end(),
+                            [](const std::string& line) { return line.rfind("down ", 0) == 0; }),
+              1);
+    EXPECT_FALSE(LeftButtonDown());
+    EXPECT_EQ(State()["pointer"], "2");  // the end of a stroke keeps the pen
+}
+
+// A stroke begun and never ended: the program lets go of the button when it is shut down.
+TEST_F(PenOnAProjector, AStrokeLeftOpenIsReleasedWhenTheProgramEnds) {
+    ASSERT_TRUE(Send("PptDrawStart:50,60"));
+    ASSERT_TRUE(Send("PptDrawLine:50,60,90,100"));
+    ASSERT_TRUE(WaitMouse("move 90,100")) << ::testing::PrintToString(Mouse());
+    EXPECT_EQ(Mouse().front(), "down 50,60");
+    EXPECT_TRUE(LeftButtonDown());
+
+    ShutDown();
+    EXPECT_TRUE(WaitMouse("up 90,100")) << ::testing::PrintToString(Mouse());
+    EXPECT_FALSE(LeftButtonDown());
 }

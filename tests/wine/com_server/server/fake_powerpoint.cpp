@@ -10,10 +10,17 @@
 //                                             FAKE_PPT_STATE.fail naming a member makes that
 //                                             member fail; FAKE_PPT_STATE.exit ends the server
 //                                             in order, FAKE_PPT_STATE.crash at once.
+//                                             FAKE_PPT_SHOW_RECT="left,top,width,height" puts
+//                                             the show window there (default: the whole
+//                                             primary screen). What the left button does in the
+//                                             show window goes to FAKE_PPT_STATE.mouse, a line
+//                                             each: "down x,y", "move x,y" (moves with the
+//                                             button held) and "up x,y", in window pixels.
 #include <windows.h>
 
 #include <ole2.h>
 #include <oleauto.h>
+#include <windowsx.h>
 
 #include <cstdio>
 #include <cstring>
@@ -108,8 +115,20 @@ bool ShouldFail(const std::string& member) {
     return wanted == member;
 }
 
+// One line of the left button's doings, as the pen of the real program would follow them.
+void RecordMouse(const char* what, LPARAM lp) {
+    if (g.path.empty()) return;
+    if (FILE* f = std::fopen((g.path + ".mouse").c_str(), "ab")) {
+        std::fprintf(f, "%s %d,%d\n", what, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+        std::fclose(f);
+    }
+}
+
 // A click on a black or white screen brings the show back, as in the real program.
 LRESULT CALLBACK ShowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_LBUTTONDOWN) RecordMouse("down", lp);
+    if (m == WM_MOUSEMOVE && (wp & MK_LBUTTON)) RecordMouse("move", lp);
+    if (m == WM_LBUTTONUP) RecordMouse("up", lp);
     if (m == WM_LBUTTONUP && (g.state == 3 || g.state == 4)) {
         g.state = 1;
         g.lastCall = "click";
@@ -123,10 +142,15 @@ void StartShow() {
     g.position = 1;
     g.state = 1;
     if (!g.window) {
+        int left = 0, top = 0;
+        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        char rect[64] = "";
+        if (GetEnvironmentVariableA("FAKE_PPT_SHOW_RECT", rect, sizeof rect)) {
+            std::sscanf(rect, "%d,%d,%d,%d", &left, &top, &width, &height);
+        }
         g.window = CreateWindowExW(WS_EX_TOPMOST, L"FakeShowWindow", L"Fake Slide Show",
-                                   WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                   GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
+                                   WS_POPUP | WS_VISIBLE, left, top, width, height, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     }
 }
 
