@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/posix/notice_update_dialogue.h"
+#include "app/posix/run_mode.h"
 #include "netinfo/local_addresses.h"
 #include "platform/automation_host.h"
 #include "platform/http_client.h"
@@ -58,14 +59,16 @@ bool WaitForStopSignal(const sigset_t& signals, int seconds) {
 
 }  // namespace
 
-int RunLinuxProgram() {
+int RunLinuxProgram(int argc, char** argv, DesktopFace face) {
     std::unique_ptr<SingleInstanceLock> lock = AcquireSingleInstanceLock();
     if (!lock) {
         std::printf("CorvaneServer is already running for this user; this copy ends.\n");
         return 0;
     }
+    // Decided before any thread starts: the face's toolkit wants the main thread from the start.
+    const bool desktop = UseDesktopFace(face != nullptr, argc, argv);
     // Blocked before any thread starts, so every thread inherits the mask and the signals
-    // wait for the main thread's sigtimedwait.
+    // wait for the main thread (sigtimedwait, or the face's signalfd).
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -80,15 +83,22 @@ int RunLinuxProgram() {
     }
     std::string address = AddressText();
     TracePrintf("IP Address: %s\n", address.c_str());
+    auto printAddressChange = [&address] {
+        std::string now = AddressText();
+        if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
+        address = now;
+    };
     // The updater's question becomes a desktop notice here; nothing is downloaded or run.
     std::shared_ptr<UpdateWorker> updater =
         UpdateWorker::Start(std::make_unique<ApplicationUpdateFacts>(*program),
                             std::make_unique<NoticeUpdateDialogue>(CreateConnectionNotifier()),
                             CreateHttpClient(BuiltInHttpClientOptions()), BuiltInUpdateSettings());
-    while (!WaitForStopSignal(signals, 5)) {
-        std::string now = AddressText();
-        if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
-        address = now;
+    int status = 0;
+    if (desktop) {
+        DesktopSession session{*program, signals, printAddressChange};
+        status = face(session);
+    } else {
+        while (!WaitForStopSignal(signals, 5)) printAddressChange();
     }
     updater->Stop();
     updater->Join();
@@ -96,5 +106,5 @@ int RunLinuxProgram() {
     program->Shutdown();
     program.reset();
     SocketLibraryCleanup();
-    return 0;
+    return status;
 }

@@ -1,6 +1,11 @@
 // The Linux program's life: single instance, signals and sockets around the application, the
-// address line and the updater, until SIGINT or SIGTERM. Main thread.
+// address line and the updater, until SIGINT or SIGTERM (or, with the desktop face, the tray
+// menu's "Shutdown"). Main thread.
 #pragma once
 
-// Runs the program and returns its exit code.
-int RunLinuxProgram();
+#include "app/posix/desktop_face.h"
+
+// Runs the program and returns its exit code. `face` is the desktop face when one is built in
+// (null otherwise); it is used unless the command line holds "--headless" or no X display
+// accepts the program.
+int RunLinuxProgram(int argc, char** argv, DesktopFace face);
