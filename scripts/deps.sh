@@ -4,33 +4,43 @@
 #   scripts/deps.sh test         both targets, their tests and the display they use (libnotify4
 #                                lets the login-notice tests go through the library; the
 #                                program itself runs without it; imagemagick takes the dialog
-#                                screenshots, fonts-wqy-microhei gives Wine Chinese glyphs;
-#                                python3 and openssl run the updater tests' HTTPS service)
+#                                screenshots, fonts-wqy-microhei gives Wine and the desktop face
+#                                Chinese glyphs; python3 and openssl run the updater tests' HTTPS
+#                                service; qt6-base-dev builds the Linux desktop face, which trayer
+#                                (a tray host), dbus (a private session bus) and fonts-liberation
+#                                (its Latin face) let the tests show)
 #   scripts/deps.sh artwork      what resources/make_artwork.py needs to redraw the pictures
 # Needs root (or sudo) only when something is missing.
 set -eu
 packages="cmake ninja-build g++ make"
+# Installed without their recommended packages (Qt would bring in a desktop's worth).
+lean=""
 for group in "$@"; do
     case "$group" in
     build) packages="$packages libx11-dev libxtst-dev libcurl4-openssl-dev" ;;
     test) packages="$packages googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
                     wine wine64 xvfb iproute2 libnotify4 imagemagick fontconfig
-                    fonts-wqy-microhei python3 openssl" ;;
+                    fonts-wqy-microhei python3 openssl trayer dbus fonts-liberation"
+          lean="$lean qt6-base-dev" ;;
     artwork) packages="$packages python3 python3-pil fonts-dejavu-core fonts-noto-cjk" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
 done
-missing=""
-for p in $packages; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    case "$status" in
-    *"install ok installed"*) ;;
-    *) missing="$missing $p" ;;
-    esac
-done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
+# absent LIST: the packages of LIST that are not installed.
+absent() {
+    for p in $1; do
+        status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+        case "$status" in
+        *"install ok installed"*) ;;
+        *) printf ' %s' "$p" ;;
+        esac
+    done
+}
+missing=$(absent "$packages")
+missing_lean=$(absent "$lean")
+[ -z "$missing" ] && [ -z "$missing_lean" ] && exit 0
+echo "Installing:$missing$missing_lean"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
@@ -38,4 +48,6 @@ $sudo apt-get update
 # With recommended packages: Wine needs several of them at run time (gnutls for HTTPS, the
 # X extensions and fonts for windows), as a machine that installed it the usual way has them.
 # shellcheck disable=SC2086
-$sudo apt-get install -y $missing
+[ -z "$missing" ] || $sudo apt-get install -y $missing
+# shellcheck disable=SC2086
+[ -z "$missing_lean" ] || $sudo apt-get install -y --no-install-recommends $missing_lean

@@ -34,7 +34,8 @@ ProgramProcess::~ProgramProcess() {
 }
 
 bool ProgramProcess::Start(const std::string& ns, const std::string& dir,
-                           const std::string& display) {
+                           const std::string& display, const std::vector<std::string>& environment,
+                           const std::vector<std::string>& arguments) {
     folder = dir;
     std::filesystem::create_directories(folder);
     std::string program = folder + "/CorvaneServer";
@@ -47,7 +48,9 @@ bool ProgramProcess::Start(const std::string& ns, const std::string& dir,
         "/usr/sbin/ip", "netns", "exec",           ns,
         "/usr/bin/env", "-i",    "HOME=" + folder, "PATH=/usr/bin:/bin"};
     if (!display.empty()) args.push_back("DISPLAY=" + display);
+    args.insert(args.end(), environment.begin(), environment.end());
     args.push_back(program);
+    args.insert(args.end(), arguments.begin(), arguments.end());
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {

@@ -4,13 +4,17 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 class ProgramProcess {
 public:
     ~ProgramProcess();
     // Copies the built program into `folder` and starts it inside network namespace `ns` with
-    // HOME=`folder` (so its autostart entry stays there) and DISPLAY=`display` (may be empty).
-    bool Start(const std::string& ns, const std::string& folder, const std::string& display);
+    // HOME=`folder` (so its autostart entry stays there) and DISPLAY=`display` (may be empty),
+    // with the further `environment` ("NAME=value") and command-line `arguments`.
+    bool Start(const std::string& ns, const std::string& folder, const std::string& display,
+               const std::vector<std::string>& environment = {},
+               const std::vector<std::string>& arguments = {});
     // Waits until the output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, int timeoutMs = 5000);
     // Waits for the process to end; true with its exit status (-1 when killed by a signal).

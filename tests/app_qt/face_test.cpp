@@ -1,0 +1,169 @@
+// The desktop face's window and tray icon: where it starts, what the tray's menu offers and
+// what clicks on the icon do, and the question before quitting where there is no tray. The tray
+// is clicked through the X server, as a user clicks it.
+#include <X11/keysym.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "app/qt/desktop_tray.h"
+#include "app/qt/skin_button.h"
+#include "face_fixture.h"
+
+namespace {
+
+// Answers the next question box with its "Yes" (or "No") button once it is on screen, and
+// records its text.
+class QuestionAnswerer {
+public:
+    explicit QuestionAnswerer(bool yes) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, yes] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            text_ = box->text().toStdString();
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == (yes ? QMessageBox::YesRole : QMessageBox::NoRole)) {
+                    button->click();
+                }
+            }
+            timer_.stop();
+        });
+        timer_.start(20);
+    }
+    const std::string& text() const { return text_; }
+
+private:
+    QTimer timer_;
+    std::string text_;
+};
+
+std::string MenuTexts(QMenu& menu) {
+    std::string texts;
+    for (QAction* action : menu.actions()) {
+        texts += "[" + action->text().toStdString() + "]";
+    }
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(DesktopFaceTest, WithoutATrayTheWindowShowsAtStartAndClosingAsksToQuit) {
+    Open(FaceLanguage::kEnglish, /*withTray=*/false);
+    ASSERT_EQ(desktop_->tray(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); }));
+    EXPECT_EQ(app_->ShowFlag, 1);
+    EXPECT_TRUE(X().FindTopLevel("CorvaneServer", 560, 350) != 0);
+
+    // "No" keeps everything running.
+    {
+        QuestionAnswerer no(false);
+        QTest::mouseClick(Control<SkinButton>("close"), Qt::LeftButton);
+        EXPECT_EQ(no.text(), TextsFor(FaceLanguage::kEnglish).quitQuestion);
+    }
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_TRUE(app_->ServiceRunning());
+    {
+        QuestionAnswerer no(false);
+        QTest::keyClick(&Window(), Qt::Key_Escape);
+        EXPECT_FALSE(no.text().empty()) << "Escape did not ask";
+    }
+    EXPECT_TRUE(Window().isVisible());
+
+    // "Yes" ends the program's loop, as the tray's "Shutdown" would.
+    QuestionAnswerer yes(true);
+    QTimer::singleShot(0, [&] { QTest::mouseClick(Control<SkinButton>("close"), Qt::LeftButton); });
+    QTimer::singleShot(20000, [] { QApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(yes.text().empty());
+}
+
+TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
+    Open(FaceLanguage::kEnglish, /*withTray=*/true);
+    ASSERT_NE(desktop_->tray(), nullptr);
+    DesktopTray& tray = *desktop_->tray();
+    // Hidden at start, whatever "ShowMain" says; only the icon shows.
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(app_->ShowFlag, 0);
+    EXPECT_EQ(tray.icon().toolTip().toStdString(), "VolaServer");
+    unsigned long icon = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (icon = X().FindTrayIcon("CorvaneServer")) != 0; }))
+        << "the icon did not dock in the tray host";
+    ScreenRect place;
+    ASSERT_TRUE(X().Geometry(icon, &place));
+
+    // The menu: "Config" (the default, unchecked while the window is hidden), "About",
+    // a separator, "Shutdown".
+    QMenu& menu = tray.menu();
+    X().Click(place.CenterX(), place.CenterY(), 3);
+    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); })) << "no menu on a right click";
+    EXPECT_EQ(MenuTexts(menu), "[Config][About][][Shutdown]");
+    EXPECT_EQ(menu.defaultAction(), menu.actions()[0]);
+    EXPECT_FALSE(menu.actions()[0]->isChecked());
+    X().Key(XK_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return !menu.isVisible(); }));
+
+    // A double click shows the window (and a second one leaves it shown).
+    X().Click(place.CenterX(), place.CenterY(), 1, 2);
+    ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); })) << "double click did nothing";
+    EXPECT_EQ(app_->ShowFlag, 1);
+    X().Click(place.CenterX(), place.CenterY(), 1, 2);
+    Pump(200);
+    EXPECT_TRUE(Window().isVisible());
+
+    // The close button hides it where there is a tray; "About" brings it back on that page.
+    QTest::mouseClick(Control<SkinButton>("close"), Qt::LeftButton);
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(app_->ShowFlag, 0);
+    X().Click(place.CenterX(), place.CenterY(), 3);
+    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
+    const QRect about = menu.actionGeometry(menu.actions()[1]).translated(menu.pos());
+    X().Click(about.center().x(), about.center().y());
+    ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); })) << "About did not show it";
+    EXPECT_EQ(Window().SelectedPage(), DesktopWindow::Page::kAbout);
+    EXPECT_TRUE(Control<SkinButton>("aboutButton")->isChecked());
+    EXPECT_FALSE(Control<SkinButton>("basicButton")->isChecked());
+
+    // With the window on screen the menu checks "Config"; "Shutdown" ends the loop.
+    QTimer::singleShot(0, [&] { X().Click(place.CenterX(), place.CenterY(), 3); });
+    bool configChecked = false;
+    QTimer picker;
+    QObject::connect(&picker, &QTimer::timeout, [&] {
+        if (!menu.isVisible()) return;
+        configChecked = menu.actions()[0]->isChecked();
+        const QRect shutdown = menu.actionGeometry(menu.actions()[3]).translated(menu.pos());
+        X().Click(shutdown.center().x(), shutdown.center().y());
+        picker.stop();
+    });
+    picker.start(20);
+    QTimer::singleShot(20000, [] { QApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0) << "Shutdown did not end the loop";
+    EXPECT_TRUE(configChecked);
+}
+
+TEST_F(DesktopFaceTest, DraggingTheBackgroundMovesTheWindow) {
+    Open(FaceLanguage::kEnglish, /*withTray=*/true);
+    Window().ShowMainWindow();
+    ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); }));
+    const unsigned long window = X().FindTopLevel("CorvaneServer", 560, 350);
+    ScreenRect before;
+    ASSERT_TRUE(WaitUntil([&] { return X().Geometry(window, &before); }));
+    // A spot of bare background between the logo and the page.
+    const int x = before.x + 120, y = before.y + 20;
+    X().MoveTo(x, y);
+    Pump(50);
+    X().Press(1);
+    for (int step = 1; step <= 10; ++step) {
+        X().MoveTo(x + 4 * step, y + 3 * step);
+        Pump(10);
+    }
+    X().Release(1);
+    ScreenRect after;
+    ASSERT_TRUE(WaitUntil([&] {
+        return X().Geometry(window, &after) && after.x == before.x + 40 && after.y == before.y + 30;
+    })) << "from "
+        << before.x << "," << before.y << " to " << after.x << "," << after.y;
+}
