@@ -301,6 +301,27 @@ TEST_F(ProgramDesktopTest, StatusNotifierHostActivatesTheItemAndReadsItsMenu) {
     std::filesystem::remove(replies);
 }
 
+TEST_F(ProgramDesktopTest, SecondStartBringsTheRunningCopysWindowForward) {
+    ASSERT_TRUE(desktop_.StartTrayHost());
+    StartProgram();
+    ASSERT_TRUE(program_->WaitForOutput("Desktop: tray icon")) << program_->Output();
+    EXPECT_EQ(x_->FindTopLevel(kTitle, kWindow.w, kWindow.h), 0u);
+
+    // A second start (from a menu, say) ends at once and the first copy shows its window.
+    ProgramProcess second;
+    ASSERT_TRUE(second.Start(serverNs_, folder_ + "-second", desktop_.display(),
+                             {"DBUS_SESSION_BUS_ADDRESS=" + desktop_.busAddress()}));
+    int status = -2;
+    ASSERT_TRUE(second.WaitExit(5000, &status)) << "the second copy kept running";
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(second.Output().find("brought forward"), std::string::npos) << second.Output();
+    EXPECT_NE(WaitForWindow(), 0u) << "the running copy showed no window";
+    EXPECT_TRUE(program_->Running());
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_ + "-second", ignored);
+    StopAndCheckExit();
+}
+
 TEST_F(ProgramDesktopTest, HeadlessOptionShowsNothingOnTheDisplay) {
     ASSERT_TRUE(desktop_.StartTrayHost());
     StartProgram({"--headless"});

@@ -9,6 +9,7 @@
 #include <functional>
 
 class CorvaneApplication;
+class SingleInstanceLock;
 
 struct DesktopSession {
     // Initialised and serving; the face calls it on the main thread only.
@@ -16,6 +17,9 @@ struct DesktopSession {
     // SIGINT and SIGTERM, blocked in every thread: the face waits for them (signalfd) and ends
     // its loop when one arrives.
     const sigset_t& stopSignals;
+    // The program's single-instance lock: the face takes later copies' calls through it and
+    // shows its window for each.
+    SingleInstanceLock& instanceLock;
     // The program's own housekeeping, to be called every five seconds on the main thread.
     std::function<void()> everyFiveSeconds;
 };

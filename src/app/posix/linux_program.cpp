@@ -63,6 +63,8 @@ int RunLinuxProgram(int argc, char** argv, DesktopFace face) {
     std::unique_ptr<SingleInstanceLock> lock = AcquireSingleInstanceLock();
     if (!lock) {
         std::printf("CorvaneServer is already running for this user; this copy ends.\n");
+        // A running copy with windows shows its own, as a second start on Windows does.
+        if (CallRunningCopy()) std::printf("Its settings window has been brought forward.\n");
         return 0;
     }
     // Decided before any thread starts: the face's toolkit wants the main thread from the start.
@@ -95,7 +97,7 @@ int RunLinuxProgram(int argc, char** argv, DesktopFace face) {
                             CreateHttpClient(BuiltInHttpClientOptions()), BuiltInUpdateSettings());
     int status = 0;
     if (desktop) {
-        DesktopSession session{*program, signals, printAddressChange};
+        DesktopSession session{*program, signals, *lock, printAddressChange};
         status = face(session);
     } else {
         while (!WaitForStopSignal(signals, 5)) printAddressChange();

@@ -12,6 +12,7 @@
 #include "app/qt/desktop_tray.h"
 #include "app/qt/desktop_window.h"
 #include "app/qt/face_style.h"
+#include "platform/single_instance.h"
 #include "support/trace.h"
 
 QtDesktop::QtDesktop(CorvaneApplication& app, FaceLanguage language) {
@@ -71,6 +72,15 @@ int RunQtDesktop(DesktopSession& session) {
     int status = 0;
     {
         QtDesktop desktop(session.application, LanguageFromEnvironment());
+        // A later start of the program brings this copy's window forward.
+        std::unique_ptr<QSocketNotifier> callNotifier;
+        const int callFd = session.instanceLock.TakeCallsFromLaterCopies();
+        if (callFd >= 0) {
+            callNotifier = std::make_unique<QSocketNotifier>(callFd, QSocketNotifier::Read);
+            QObject::connect(callNotifier.get(), &QSocketNotifier::activated, &qt, [&] {
+                if (session.instanceLock.AnswerCall()) desktop.window().ShowMainWindow();
+            });
+        }
         TracePrintf(desktop.tray() != nullptr
                         ? "Desktop: tray icon shown; double-click it for the settings window.\n"
                         : "Desktop: no tray here; the settings window stays on screen.\n");
