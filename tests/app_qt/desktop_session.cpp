@@ -225,16 +225,6 @@ void XDriver::MoveTo(int x, int y) {
     Sync();
 }
 
-void XDriver::Press(unsigned button) {
-    XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    Sync();
-}
-
-void XDriver::Release(unsigned button) {
-    XTestFakeButtonEvent(display_, button, False, CurrentTime);
-    Sync();
-}
-
 void XDriver::Click(int x, int y, unsigned button, int times) {
     MoveTo(x, y);
     for (int i = 0; i < times; ++i) {

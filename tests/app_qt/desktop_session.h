@@ -78,9 +78,6 @@ public:
     // Moves the pointer there and clicks `times` times with `button` (1 left, 3 right).
     void Click(int x, int y, unsigned button = 1, int times = 1);
     void MoveTo(int x, int y);
-    // Presses or releases a pointer button where the pointer is.
-    void Press(unsigned button);
-    void Release(unsigned button);
     // Presses and releases the key of `keysym` (an X keysym), with Control held if asked.
     void Key(unsigned long keysym, bool control = false);
     // Types letters, digits, blanks and "-", "." one key at a time (Shift for capitals).

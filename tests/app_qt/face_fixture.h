@@ -44,7 +44,6 @@ protected:
         return found;
     }
     std::uint16_t Port() const { return static_cast<std::uint16_t>(app_->tcpPort.load()); }
-    std::uint16_t DiscoveryPort() const { return static_cast<std::uint16_t>(udpPort_); }
     std::string Setting(const char* key) const;
     // Where the autostart entry goes in this test's session.
     std::string AutoStartEntry() const;

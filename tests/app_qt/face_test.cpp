@@ -143,27 +143,3 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     EXPECT_EQ(QApplication::exec(), 0) << "Shutdown did not end the loop";
     EXPECT_TRUE(configChecked);
 }
-
-TEST_F(DesktopFaceTest, DraggingTheBackgroundMovesTheWindow) {
-    Open(FaceLanguage::kEnglish, /*withTray=*/true);
-    Window().ShowMainWindow();
-    ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); }));
-    const unsigned long window = X().FindTopLevel("CorvaneServer", 560, 350);
-    ScreenRect before;
-    ASSERT_TRUE(WaitUntil([&] { return X().Geometry(window, &before); }));
-    // A spot of bare background between the logo and the page.
-    const int x = before.x + 120, y = before.y + 20;
-    X().MoveTo(x, y);
-    Pump(50);
-    X().Press(1);
-    for (int step = 1; step <= 10; ++step) {
-        X().MoveTo(x + 4 * step, y + 3 * step);
-        Pump(10);
-    }
-    X().Release(1);
-    ScreenRect after;
-    ASSERT_TRUE(WaitUntil([&] {
-        return X().Geometry(window, &after) && after.x == before.x + 40 && after.y == before.y + 30;
-    })) << "from "
-        << before.x << "," << before.y << " to " << after.x << "," << after.y;
-}
