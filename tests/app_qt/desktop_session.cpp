@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,17 +100,21 @@ bool ChildProcess::Start(const std::vector<std::string>& args,
     for (std::string& a : argCopy) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const char* output = outputPath.empty() ? "/dev/null" : outputPath.c_str();
-    posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
-    const int spawned = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) pid_ = -1;
-    return spawned == 0;
+    const std::string output = outputPath.empty() ? "/dev/null" : outputPath;
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+        // Ended with the test, even when the test itself dies.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (out < 0 || in < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0 || dup2(in, 0) < 0)
+            _exit(127);
+        if (extraFd >= 0 && dup2(extraFd, 3) < 0) _exit(127);
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return true;
 }
 
 bool ChildProcess::Running() {
