@@ -106,13 +106,18 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     X().Key(XK_Escape);
     ASSERT_TRUE(WaitUntil([&] { return !menu.isVisible(); }));
 
-    // A double click shows the window (and a second one leaves it shown).
+    // A double click shows the window, and a second one leaves it shown: by the time the menu
+    // of a later right click is up, the clicks before it have been handled.
     X().Click(place.CenterX(), place.CenterY(), 1, 2);
     ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); })) << "double click did nothing";
     EXPECT_EQ(app_->ShowFlag, 1);
     X().Click(place.CenterX(), place.CenterY(), 1, 2);
-    Pump(200);
+    X().Click(place.CenterX(), place.CenterY(), 3);
+    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
     EXPECT_TRUE(Window().isVisible());
+    EXPECT_TRUE(menu.actions()[0]->isChecked()) << "Config unchecked with the window shown";
+    X().Key(XK_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return !menu.isVisible(); }));
 
     // The close button hides it where there is a tray; "About" brings it back on that page.
     QTest::mouseClick(Control<SkinButton>("close"), Qt::LeftButton);
@@ -127,13 +132,11 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     EXPECT_TRUE(Control<SkinButton>("aboutButton")->isChecked());
     EXPECT_FALSE(Control<SkinButton>("basicButton")->isChecked());
 
-    // With the window on screen the menu checks "Config"; "Shutdown" ends the loop.
+    // "Shutdown" ends the loop.
     QTimer::singleShot(0, [&] { X().Click(place.CenterX(), place.CenterY(), 3); });
-    bool configChecked = false;
     QTimer picker;
     QObject::connect(&picker, &QTimer::timeout, [&] {
         if (!menu.isVisible()) return;
-        configChecked = menu.actions()[0]->isChecked();
         const QRect shutdown = menu.actionGeometry(menu.actions()[3]).translated(menu.pos());
         X().Click(shutdown.center().x(), shutdown.center().y());
         picker.stop();
@@ -141,5 +144,4 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     picker.start(20);
     QTimer::singleShot(20000, [] { QApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0) << "Shutdown did not end the loop";
-    EXPECT_TRUE(configChecked);
 }
