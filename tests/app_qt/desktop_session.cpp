@@ -335,6 +335,11 @@ bool XDriver::HasFocus(unsigned long window) {
     return false;
 }
 
+void XDriver::Focus(unsigned long window) {
+    XSetInputFocus(display_, window, RevertToParent, CurrentTime);
+    Sync();
+}
+
 bool XDriver::Geometry(unsigned long window, ScreenRect* rect) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display_, window, &attributes)) return false;

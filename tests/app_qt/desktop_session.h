@@ -96,6 +96,8 @@ public:
     std::vector<unsigned long> MappedPopups();
     // Whether the keyboard goes to `window` (or a window inside it).
     bool HasFocus(unsigned long window);
+    // Gives `window` the keyboard, as a window manager does for a window that comes up.
+    void Focus(unsigned long window);
     // The window's place on the screen; false when it is gone.
     bool Geometry(unsigned long window, ScreenRect* rect);
 

@@ -118,6 +118,15 @@ bool DesktopFaceTest::WaitUntil(const std::function<bool()>& done, int timeoutMs
     return WaitFor(done, timeoutMs, [] { QApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
+bool DesktopFaceTest::OpenTrayMenu(const ScreenRect& icon, const QMenu& menu) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (menu.isVisible()) return true;
+        X().Click(icon.CenterX(), icon.CenterY(), 3);
+        if (WaitUntil([&] { return menu.isVisible(); }, 3000)) return true;
+    }
+    return false;
+}
+
 void DesktopFaceTest::Pump(int milliseconds) {
     QElapsedTimer timer;
     timer.start();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ protected:
 
     // Handles the toolkit's events until `done` holds or `timeoutMs` passed.
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    // Right-clicks the docked icon until its menu is up, as a user clicks again when nothing
+    // happened: a click that comes while the tray host is still taking the icon in is lost.
+    static bool OpenTrayMenu(const ScreenRect& icon, const QMenu& menu);
     // Handles events for a while (for screenshots: until windows have painted).
     static void Pump(int milliseconds);
 

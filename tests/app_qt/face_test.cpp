@@ -98,8 +98,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     // The menu: "Config" (the default, unchecked while the window is hidden), "About",
     // a separator, "Shutdown".
     QMenu& menu = tray.menu();
-    X().Click(place.CenterX(), place.CenterY(), 3);
-    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); })) << "no menu on a right click";
+    ASSERT_TRUE(OpenTrayMenu(place, menu)) << "no menu on a right click";
     EXPECT_EQ(MenuTexts(menu), "[Config][About][][Shutdown]");
     EXPECT_EQ(menu.defaultAction(), menu.actions()[0]);
     EXPECT_FALSE(menu.actions()[0]->isChecked());

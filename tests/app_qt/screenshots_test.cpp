@@ -100,8 +100,7 @@ TEST_F(DesktopFaceTest, ScreenshotsOfEveryWindowInBothLanguagesWithNothingClippe
         ScreenRect place;
         ASSERT_TRUE(X().Geometry(icon, &place));
         QMenu& menu = desktop_->tray()->menu();
-        X().Click(place.CenterX(), place.CenterY(), 3);
-        ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
+        ASSERT_TRUE(OpenTrayMenu(place, menu));
         const FaceTexts& texts = TextsFor(language.language);
         EXPECT_EQ(menu.actions()[0]->text().toStdString(), texts.config);
         EXPECT_EQ(menu.actions()[3]->text().toStdString(), texts.shutdown);

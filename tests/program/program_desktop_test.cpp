@@ -54,17 +54,29 @@ protected:
             program_->Start(serverNs_, folder_, desktop_.display(), environment, arguments));
         ASSERT_TRUE(program_->WaitForOutput("CorvaneServer Version:", 10000)) << program_->Output();
     }
-    // The main window on screen with the keyboard (0 when it did not come).
+    // The main window on screen with the keyboard (0 when it did not come). There is no window
+    // manager on the test's display, so the test hands the keyboard over as one would.
     unsigned long WaitForWindow() {
         unsigned long window = 0;
-        WaitFor(
-            [&] {
-                window = x_->FindTopLevel(kTitle, kWindow.w, kWindow.h);
-                return window != 0 && x_->HasFocus(window);
-            },
-            10000);
-        if (window != 0) x_->Geometry(window, &window_);
+        WaitFor([&] { return (window = x_->FindTopLevel(kTitle, kWindow.w, kWindow.h)) != 0; },
+                10000);
+        if (window == 0) return 0;
+        x_->Focus(window);
+        if (!WaitFor([&] { return x_->HasFocus(window); }, 5000)) return 0;
+        x_->Geometry(window, &window_);
         return window;
+    }
+    // Clicks the tray icon until `done` holds, as a user clicks again when nothing happened:
+    // a click that reaches the icon while the tray host is still taking it in is lost. Clicks
+    // again only while nothing is open (a click on an open menu would choose from it).
+    bool ClickIconUntil(const ScreenRect& icon, unsigned button, int times,
+                        const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (!x_->MappedPopups().empty()) return WaitFor(done, 5000);
+            x_->Click(icon.CenterX(), icon.CenterY(), button, times);
+            if (WaitFor(done, 3000)) return true;
+        }
+        return false;
     }
     bool WindowGone() {
         return WaitFor([&] { return x_->FindTopLevel(kTitle, kWindow.w, kWindow.h) == 0; }, 5000);
@@ -160,20 +172,23 @@ TEST_F(ProgramDesktopTest, TrayIconAndEveryPageDriveTheRunningProgram) {
     ASSERT_TRUE(x_->Geometry(icon, &place));
 
     // A right click opens the menu; Escape closes it.
-    x_->Click(place.CenterX(), place.CenterY(), 3);
-    ASSERT_TRUE(WaitFor([&] { return !x_->MappedPopups().empty(); }, 5000)) << "no menu";
+    auto menuOpen = [&] { return !x_->MappedPopups().empty(); };
+    ASSERT_TRUE(ClickIconUntil(place, 3, 1, menuOpen)) << "no menu\n" << program_->Output();
     x_->Key(XK_Escape);
     ASSERT_TRUE(WaitFor([&] { return x_->MappedPopups().empty(); }, 5000));
 
     // A double click shows the window.
-    x_->Click(place.CenterX(), place.CenterY(), 1, 2);
-    ASSERT_NE(WaitForWindow(), 0u) << "double click showed no window";
+    ASSERT_TRUE(ClickIconUntil(place, 1, 2,
+                               [&] { return x_->FindTopLevel(kTitle, kWindow.w, kWindow.h) != 0; }))
+        << "double click showed no window\n"
+        << program_->Output();
+    ASSERT_NE(WaitForWindow(), 0u);
 
     // Connection page: the password typed there is the next login's.
     const BasicLayout& basic = kBasicEnglish;
     ASSERT_TRUE(LoginAnswers("735", "Login:OK\n"));
     Retype(basic.password, "4711");
-    EXPECT_TRUE(LoginAnswers("4711", "Login:OK\n"));
+    EXPECT_TRUE(LoginAnswers("4711", "Login:OK\n")) << Ini();
     EXPECT_TRUE(LoginAnswers("735", "Login:ER\n"));
     // The computer name typed there is in the next discovery reply.
     Retype(basic.name, "Aula 7");
@@ -207,8 +222,7 @@ TEST_F(ProgramDesktopTest, TrayIconAndEveryPageDriveTheRunningProgram) {
     }
 
     // The menu's last entry, "Shutdown", ends the program in order.
-    x_->Click(place.CenterX(), place.CenterY(), 3);
-    ASSERT_TRUE(WaitFor([&] { return !x_->MappedPopups().empty(); }, 5000));
+    ASSERT_TRUE(ClickIconUntil(place, 3, 1, menuOpen));
     x_->Key(XK_Up);
     x_->Key(XK_Return);
     int status = -2;
