@@ -335,6 +335,21 @@ bool XDriver::HasFocus(unsigned long window) {
     return false;
 }
 
+bool XDriver::PaintedLight(unsigned long window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_, window, &attributes)) return false;
+    // Near the right edge, where a menu has no text.
+    XImage* image = XGetImage(display_, window, attributes.width - 6, attributes.height / 2, 1, 1,
+                              AllPlanes, ZPixmap);
+    if (image == nullptr) return false;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    // 24-bit TrueColor: the sum of red, green and blue.
+    const int sum =
+        static_cast<int>(((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF));
+    return sum > 3 * 128;
+}
+
 void XDriver::Focus(unsigned long window) {
     XSetInputFocus(display_, window, RevertToParent, CurrentTime);
     Sync();

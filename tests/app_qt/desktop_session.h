@@ -96,6 +96,10 @@ public:
     std::vector<unsigned long> MappedPopups();
     // Whether the keyboard goes to `window` (or a window inside it).
     bool HasFocus(unsigned long window);
+    // Whether the window shows something light near its right edge, halfway down: a menu has
+    // painted itself, so its
+    // program has handled its coming up, and keys sent now are handled after that.
+    bool PaintedLight(unsigned long window);
     // Gives `window` the keyboard, as a window manager does for a window that comes up.
     void Focus(unsigned long window);
     // The window's place on the screen; false when it is gone.

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QWindow>
 #include <cstdio>
 #include <filesystem>
 
@@ -118,11 +119,15 @@ bool DesktopFaceTest::WaitUntil(const std::function<bool()>& done, int timeoutMs
     return WaitFor(done, timeoutMs, [] { QApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
+bool DesktopFaceTest::MenuReady(const QMenu& menu) {
+    return menu.isVisible() && menu.windowHandle() != nullptr && menu.windowHandle()->isExposed();
+}
+
 bool DesktopFaceTest::OpenTrayMenu(const ScreenRect& icon, const QMenu& menu) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (menu.isVisible()) return true;
         X().Click(icon.CenterX(), icon.CenterY(), 3);
-        if (WaitUntil([&] { return menu.isVisible(); }, 3000)) return true;
+        if (WaitUntil([&] { return MenuReady(menu); }, 3000)) return true;
     }
     return false;
 }

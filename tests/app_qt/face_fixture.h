@@ -35,6 +35,9 @@ protected:
     // Right-clicks the docked icon until its menu is up, as a user clicks again when nothing
     // happened: a click that comes while the tray host is still taking the icon in is lost.
     static bool OpenTrayMenu(const ScreenRect& icon, const QMenu& menu);
+    // The menu is on screen and the toolkit has handled its coming up (keys sent before then
+    // may be handled out of turn).
+    static bool MenuReady(const QMenu& menu);
     // Handles events for a while (for screenshots: until windows have painted).
     static void Pump(int milliseconds);
 

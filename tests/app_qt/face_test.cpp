@@ -112,7 +112,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     EXPECT_EQ(app_->ShowFlag, 1);
     X().Click(place.CenterX(), place.CenterY(), 1, 2);
     X().Click(place.CenterX(), place.CenterY(), 3);
-    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return MenuReady(menu); }));
     EXPECT_TRUE(Window().isVisible());
     EXPECT_TRUE(menu.actions()[0]->isChecked()) << "Config unchecked with the window shown";
     X().Key(XK_Escape);
@@ -123,7 +123,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     EXPECT_FALSE(Window().isVisible());
     EXPECT_EQ(app_->ShowFlag, 0);
     X().Click(place.CenterX(), place.CenterY(), 3);
-    ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return MenuReady(menu); }));
     const QRect about = menu.actionGeometry(menu.actions()[1]).translated(menu.pos());
     X().Click(about.center().x(), about.center().y());
     ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); })) << "About did not show it";
@@ -135,7 +135,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     QTimer::singleShot(0, [&] { X().Click(place.CenterX(), place.CenterY(), 3); });
     QTimer picker;
     QObject::connect(&picker, &QTimer::timeout, [&] {
-        if (!menu.isVisible()) return;
+        if (!MenuReady(menu)) return;
         const QRect shutdown = menu.actionGeometry(menu.actions()[3]).translated(menu.pos());
         X().Click(shutdown.center().x(), shutdown.center().y());
         picker.stop();
