@@ -97,8 +97,8 @@ public:
     // Whether the keyboard goes to `window` (or a window inside it).
     bool HasFocus(unsigned long window);
     // Whether the window shows something light near its right edge, halfway down: a menu has
-    // painted itself, so its
-    // program has handled its coming up, and keys sent now are handled after that.
+    // painted itself, so its program has handled its coming up, and keys sent now are handled
+    // after that.
     bool PaintedLight(unsigned long window);
     // Gives `window` the keyboard, as a window manager does for a window that comes up.
     void Focus(unsigned long window);

@@ -69,3 +69,5 @@ void MoreAddressesDialog::mouseMoveEvent(QMouseEvent* event) {
     if (grip_.x() < 0 || !(event->buttons() & Qt::LeftButton)) return;
     move(event->globalPosition().toPoint() - grip_);
 }
+
+void MoreAddressesDialog::mouseReleaseEvent(QMouseEvent*) { grip_ = QPoint(-1, -1); }

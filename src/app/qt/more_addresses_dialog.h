@@ -23,6 +23,7 @@ protected:
     // Dragging anywhere on the background moves the captionless window.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QTableWidget* table_;
