@@ -11,8 +11,10 @@
 #   shell/                      everything of the core: support, platform, service, presentation,
 #                               netinfo, update, commands, shell
 #   app/win32/, app/posix/      anything but the other system's program folder
-#   main_win32.cpp, main_posix.cpp
-#                               their own program folder only
+#   app/qt/                     the Linux program's desktop face: like app/posix, and app/posix
+#                               (never the other way round)
+#   main_win32.cpp              app/win32 only
+#   main_posix.cpp              app/posix, and app/qt for the desktop face
 #
 # The core (service to shell) also includes no operating-system header (check_core_headers.sh).
 src=$1
@@ -54,8 +56,9 @@ out=$(
     check shell support platform service presentation netinfo update commands shell
     check app/win32 support platform service presentation netinfo update commands shell app/win32
     check app/posix support platform service presentation netinfo update commands shell app/posix
+    check app/qt support platform service presentation netinfo update commands shell app/posix app/qt
     check main_win32.cpp app/win32
-    check main_posix.cpp app/posix
+    check main_posix.cpp app/posix app/qt
 )
 if printf '%s\n' "$out" | grep -q '^x$'; then
     printf '%s\n' "$out" | grep -v '^x$'

@@ -75,3 +75,7 @@ AddressSummary SummarizeAddresses(const LocalAddressList& list, const std::strin
     if (list.size() == 1) return {list.front().address, true};
     return {multipleText, true};
 }
+
+std::vector<LocalAddress> AddressDetailRows(const LocalAddressList& list) {
+    return std::vector<LocalAddress>(list.rbegin(), list.rend());
+}

@@ -45,6 +45,10 @@ void AppendAdapterAddresses(const std::vector<AdapterAddresses>& adapters, Local
 void ApplyWirelessInterfaces(const std::vector<WirelessInterface>& interfaces,
                              LocalAddressList* list);
 
+// The details dialog's rows, top to bottom: the list's entries last first (the dialog puts each
+// entry it reads at the top).
+std::vector<LocalAddress> AddressDetailRows(const LocalAddressList& list);
+
 constexpr const char* kNoLocalIpText = "No Local IP";
 constexpr const char* kMultipleAddressesText = "Multiple IP Address";
 

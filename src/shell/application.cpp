@@ -127,6 +127,15 @@ void CorvaneApplication::StopService() {
 
 bool CorvaneApplication::ServiceRunning() const { return service_ != nullptr; }
 
+bool CorvaneApplication::ToggleService() {
+    if (ServiceRunning()) {
+        StopService();
+    } else {
+        StartService();
+    }
+    return ServiceRunning();
+}
+
 void CorvaneApplication::ChangeComputerName(const std::string& name) {
     SetComputerName(name);
     WriteSetting(kPcNameKey, name);
@@ -151,7 +160,18 @@ void CorvaneApplication::SetFactors(int horizontal, int vertical) {
     VerticalFactor = std::clamp(vertical, 0, 100);
 }
 
-bool CorvaneApplication::ChangeAutoStart(bool enabled) { return ApplyAutoStart(enabled); }
+bool CorvaneApplication::PasswordHidden() const {
+    return SettingIsYes(ReadSetting(kHidePasswdKey));
+}
+
+void CorvaneApplication::ChangePasswordHidden(bool hidden) {
+    WriteSetting(kHidePasswdKey, hidden ? "yes" : "no");
+}
+
+bool CorvaneApplication::ChangeAutoStart(bool enabled) {
+    autoStartOn_ = ApplyAutoStart(enabled);
+    return autoStartOn_;
+}
 
 void CorvaneApplication::Shutdown() {
     if (!initialized_ || shutDown_) return;

@@ -42,16 +42,25 @@ public:
     int StartService();
     void StopService();
     bool ServiceRunning() const;
+    // The settings page's service button: stops a running service, else starts one; returns
+    // whether a service runs now. Main thread.
+    bool ToggleService();
 
     // The settings the user edits. Each change is stored at once; a new password applies to
     // the next login of a running service. Main thread.
     void ChangeComputerName(const std::string& name);
     void ChangePassword(const std::string& password);
     std::string Password() const;
+    // Whether the password field masks its text ("bHidePasswd" is exactly "yes"); the change
+    // is stored at once. Main thread.
+    bool PasswordHidden() const;
+    void ChangePasswordHidden(bool hidden);
     // Sets the factors as the sliders would (clamped to 0..100); stored at exit.
     void SetFactors(int horizontal, int vertical);
     // Applies and stores the autostart choice; returns the state in force.
     bool ChangeAutoStart(bool enabled);
+    // The autostart state in force since start-up or the last change. Main thread.
+    bool AutoStartOn() const { return autoStartOn_; }
 
     // Whether the main window may be shown (recorded as "ShowMain" at exit).
     int ShowFlag = 0;
@@ -69,6 +78,7 @@ private:
     std::shared_ptr<ControlServer> service_;
     mutable std::mutex passwordLock_;
     std::string password_;
+    bool autoStartOn_ = false;
     bool initialized_ = false;
     bool shutDown_ = false;
 };

@@ -21,6 +21,10 @@ TEST(ProgramOptionsTest, KnownOptionsChooseTheActionAndHelpComesFirst) {
     EXPECT_EQ(Parse({"--version"}).action, Action::kVersion);
     EXPECT_EQ(Parse({"--version", "--help"}).action, Action::kHelp);
     EXPECT_EQ(Parse({"--version", "--version"}).action, Action::kVersion);
+    EXPECT_FALSE(Parse({}).headless);
+    EXPECT_TRUE(Parse({"--headless"}).headless);
+    EXPECT_EQ(Parse({"--headless"}).action, Action::kRun);
+    EXPECT_EQ(Parse({"--headless", "--bogus"}).action, Action::kError);
 }
 
 TEST(ProgramOptionsTest, AnyUnknownArgumentMakesTheLineAnErrorNamingTheFirst) {

@@ -186,6 +186,8 @@ TEST_F(ProgramTest, SecondCopyEndsAtOnceWithoutTouchingTheSettings) {
     ASSERT_TRUE(second.WaitExit(1000, &status)) << "the second copy kept running";
     EXPECT_EQ(status, 0);
     EXPECT_NE(second.Output().find("already running"), std::string::npos) << second.Output();
+    // A copy without windows takes no calls: nothing is brought forward.
+    EXPECT_EQ(second.Output().find("brought forward"), std::string::npos) << second.Output();
     EXPECT_EQ(Ini(first), before);
     EXPECT_EQ(Ini(second), "");
     EXPECT_TRUE(first.Running());

@@ -92,6 +92,17 @@ TEST(LocalAddresses, SummaryOfOneAddressIsThatAddress) {
     EXPECT_EQ(SummarizeAddresses(list, "本机有多个IP地址").text, "本机有多个IP地址");
 }
 
+TEST(LocalAddresses, DetailRowsShowTheLastEntryFirst) {
+    LocalAddressList list = {
+        {"1.1.1.1", "first", ""}, {"2.2.2.2", "second", "Hall"}, {"0.0.0.0", "third", ""}};
+    std::vector<LocalAddress> rows = AddressDetailRows(list);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].adapterDescription, "third");
+    EXPECT_EQ(rows[1].wirelessNetwork, "Hall");
+    EXPECT_EQ(rows[2].address, "1.1.1.1");
+    EXPECT_TRUE(AddressDetailRows({}).empty());
+}
+
 TEST(WirelessInfo, NamesTheFirstEntryOfTheMatchingAdapterIgnoringCase) {
     LocalAddressList list = Build({{"Ethernet", {"192.168.1.20"}},
                                    {"Intel(R) Wi-Fi 6 AX201 160MHz", {"10.0.0.8", "10.0.0.9"}}});

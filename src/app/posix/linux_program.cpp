@@ -11,6 +11,7 @@
 
 #include "app/posix/notice_update_dialogue.h"
 #include "app/posix/program_options.h"
+#include "app/posix/run_mode.h"
 #include "netinfo/local_addresses.h"
 #include "platform/automation_host.h"
 #include "platform/http_client.h"
@@ -59,14 +60,18 @@ bool WaitForStopSignal(const sigset_t& signals, int seconds) {
     }
 }
 
-// Handles the command line before anything else happens; -1 means run the program.
-int AnswerCommandLine(int argc, char** argv) {
+ProgramOptions ReadCommandLine(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-    ProgramOptions options = ParseProgramOptions(arguments);
+    return ParseProgramOptions(arguments);
+}
+
+// A command line that does not run the program: the usage, the version or the error; returns
+// the exit status.
+int AnswerCommandLine(const ProgramOptions& options) {
     switch (options.action) {
         case ProgramOptions::Action::kRun:
-            return -1;
+            return 0;
         case ProgramOptions::Action::kHelp:
             std::fputs(ProgramUsageText(), stdout);
             return 0;
@@ -84,16 +89,21 @@ int AnswerCommandLine(int argc, char** argv) {
 
 }  // namespace
 
-int RunLinuxProgram(int argc, char** argv) {
+int RunLinuxProgram(int argc, char** argv, DesktopFace face) {
     // Answered without settings, log, lock or sockets.
-    if (int status = AnswerCommandLine(argc, argv); status >= 0) return status;
+    ProgramOptions options = ReadCommandLine(argc, argv);
+    if (options.action != ProgramOptions::Action::kRun) return AnswerCommandLine(options);
     std::unique_ptr<SingleInstanceLock> lock = AcquireSingleInstanceLock();
     if (!lock) {
         std::printf("CorvaneServer is already running for this user; this copy ends.\n");
+        // A running copy with windows shows its own, as a second start on Windows does.
+        if (CallRunningCopy()) std::printf("Its settings window has been brought forward.\n");
         return 0;
     }
+    // Decided before any thread starts: the face's toolkit wants the main thread from the start.
+    const bool desktop = UseDesktopFace(face != nullptr, options.headless);
     // Blocked before any thread starts, so every thread inherits the mask and the signals
-    // wait for the main thread's sigtimedwait.
+    // wait for the main thread (sigtimedwait, or the face's signalfd).
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -112,15 +122,22 @@ int RunLinuxProgram(int argc, char** argv) {
     }
     std::string address = AddressText();
     TracePrintf("IP Address: %s\n", address.c_str());
+    auto printAddressChange = [&address] {
+        std::string now = AddressText();
+        if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
+        address = now;
+    };
     // The updater's question becomes a desktop notice here; nothing is downloaded or run.
     std::shared_ptr<UpdateWorker> updater =
         UpdateWorker::Start(std::make_unique<ApplicationUpdateFacts>(*program),
                             std::make_unique<NoticeUpdateDialogue>(CreateUpdateNotifier()),
                             CreateHttpClient(BuiltInHttpClientOptions()), BuiltInUpdateSettings());
-    while (!WaitForStopSignal(signals, 5)) {
-        std::string now = AddressText();
-        if (now != address) TracePrintf("IP Address: %s\n", now.c_str());
-        address = now;
+    int status = 0;
+    if (desktop) {
+        DesktopSession session{*program, signals, *lock, printAddressChange};
+        status = face(session);
+    } else {
+        while (!WaitForStopSignal(signals, 5)) printAddressChange();
     }
     updater->Stop();
     updater->Join();
@@ -128,5 +145,5 @@ int RunLinuxProgram(int argc, char** argv) {
     program->Shutdown();
     program.reset();
     SocketLibraryCleanup();
-    return 0;
+    return status;
 }

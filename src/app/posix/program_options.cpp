@@ -9,6 +9,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
             help = true;
         } else if (argument == "--version") {
             version = true;
+        } else if (argument == "--headless") {
+            options.headless = true;
         } else {
             options.action = ProgramOptions::Action::kError;
             options.error = (argument.size() > 1 && argument[0] == '-')
@@ -26,12 +28,14 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
 }
 
 const char* ProgramUsageText() {
-    return R"(Usage: CorvaneServer [--help | --version]
+    return R"(Usage: CorvaneServer [--headless] [--help | --version]
 
-Turns a phone into a presentation remote. Run without options, CorvaneServer serves the phone
-app on this computer's networks (TCP and UDP port 33589, multicast 227.23.24.25 port 45789)
-until Ctrl+C, SIGTERM or SIGHUP (closing its terminal) stops it.
+Turns a phone into a presentation remote. CorvaneServer serves the phone app on this computer's
+networks (TCP and UDP port 33589, multicast 227.23.24.25 port 45789) until Ctrl+C, SIGTERM or
+SIGHUP (closing its terminal) stops it, or its tray menu's Shutdown. On a desktop it shows a
+tray icon with its settings window (where the program was built with its desktop face).
 
+      --headless no tray icon and no window: only the service and the terminal's lines
   -h, --help     print this text and exit
       --version  print the version and exit
 

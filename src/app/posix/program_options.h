@@ -1,6 +1,5 @@
 // The Linux program's command line: what the arguments ask for, its usage text and version line.
-// The program has no options that change how it runs yet; a new one is a field here and a case
-// in ParseProgramOptions.
+// A new option is a field here and a case in ParseProgramOptions.
 #pragma once
 
 #include <string>
@@ -14,7 +13,8 @@ struct ProgramOptions {
         kError     // a wrong command line: print `error` and end with status 2
     };
     Action action = Action::kRun;
-    std::string error;  // one line, without the program's name
+    std::string error;      // one line, without the program's name
+    bool headless = false;  // --headless: no tray icon or window even where a display is
 };
 
 // Reads the arguments that follow the program's name. Every argument must be known: the first

@@ -8,7 +8,6 @@
 
 #include "app/win32/settings_pages.h"
 #include "resource.h"
-#include "shell/settings_store.h"
 
 namespace {
 
@@ -18,20 +17,10 @@ int SliderPosition(HWND page, int slider) {
     return static_cast<int>(SendDlgItemMessageW(page, slider, TBM_GETPOS, 0, 0));
 }
 
-void SetSliderPosition(HWND page, int slider, int position) {
-    SendDlgItemMessageW(page, slider, TBM_SETPOS, TRUE, position);
-}
-
-void ShowNumber(HWND page, int label, int value) {
-    SetDlgItemTextA(page, label, std::to_string(value).c_str());
-}
-
-bool LockSet(HWND page) { return IsDlgButtonChecked(page, IDC_LOCK) == BST_CHECKED; }
-
 }  // namespace
 
 AdvancedPage::AdvancedPage(CorvaneApplication& app)
-    : DialogWindow(IDD_ADVANCED_PAGE), app_(app), background_(kPageBackground) {}
+    : DialogWindow(IDD_ADVANCED_PAGE), app_(app), sensitivity_(app), background_(kPageBackground) {}
 
 bool AdvancedPage::OnInitDialog() {
     HWND page = handle();
@@ -40,47 +29,44 @@ bool AdvancedPage::OnInitDialog() {
     }
     // The start-up sequence has read the factors and applied the autostart choice; the page
     // shows them (the number labels stay empty until a slider is first released).
-    SetSliderPosition(page, IDC_HORIZONTAL_SLIDER, app_.HorizontalFactor);
-    SetSliderPosition(page, IDC_VERTICAL_SLIDER, app_.VerticalFactor);
-    const std::string autoStart = ReadSetting(kAutoStartKey);
-    const bool on = autoStart.empty() || SettingIsYes(autoStart);
-    CheckDlgButton(page, IDC_AUTOSTART, on ? BST_CHECKED : BST_UNCHECKED);
-    ReadSliders();
+    ShowSensitivity();
+    CheckDlgButton(page, IDC_AUTOSTART, app_.AutoStartOn() ? BST_CHECKED : BST_UNCHECKED);
     return true;
 }
 
-void AdvancedPage::ReadSliders() {
-    app_.SetFactors(SliderPosition(handle(), IDC_HORIZONTAL_SLIDER),
-                    SliderPosition(handle(), IDC_VERTICAL_SLIDER));
+void AdvancedPage::ShowSensitivity() {
+    HWND page = handle();
+    using Axis = SensitivityControls::Axis;
+    SendDlgItemMessageW(page, IDC_HORIZONTAL_SLIDER, TBM_SETPOS, TRUE,
+                        sensitivity_.Position(Axis::kHorizontal));
+    SendDlgItemMessageW(page, IDC_VERTICAL_SLIDER, TBM_SETPOS, TRUE,
+                        sensitivity_.Position(Axis::kVertical));
+    SetDlgItemTextA(page, IDC_HORIZONTAL_VALUE, sensitivity_.Label(Axis::kHorizontal).c_str());
+    SetDlgItemTextA(page, IDC_VERTICAL_VALUE, sensitivity_.Label(Axis::kVertical).c_str());
 }
 
 void AdvancedPage::SliderReleased(int slider) {
+    using Axis = SensitivityControls::Axis;
     HWND page = handle();
-    ReadSliders();
-    const bool horizontal = slider == IDC_HORIZONTAL_SLIDER;
-    const int value = SliderPosition(page, slider);
-    if (LockSet(page)) {
-        const int other = horizontal ? IDC_VERTICAL_SLIDER : IDC_HORIZONTAL_SLIDER;
-        SetSliderPosition(page, other, value);
-        app_.SetFactors(value, value);
-        ShowNumber(page, horizontal ? IDC_VERTICAL_VALUE : IDC_HORIZONTAL_VALUE, value);
-    }
-    ShowNumber(page, horizontal ? IDC_HORIZONTAL_VALUE : IDC_VERTICAL_VALUE, value);
+    sensitivity_.Released(slider == IDC_HORIZONTAL_SLIDER ? Axis::kHorizontal : Axis::kVertical,
+                          SliderPosition(page, IDC_HORIZONTAL_SLIDER),
+                          SliderPosition(page, IDC_VERTICAL_SLIDER));
+    ShowSensitivity();
 }
 
 void AdvancedPage::LockClicked() {
     HWND page = handle();
-    ReadSliders();
-    if (!LockSet(page)) return;
-    const int value = app_.HorizontalFactor;
-    app_.SetFactors(value, value);
-    ShowNumber(page, IDC_VERTICAL_VALUE, value);
-    SetSliderPosition(page, IDC_VERTICAL_SLIDER, value);
+    sensitivity_.SetLocked(IsDlgButtonChecked(page, IDC_LOCK) == BST_CHECKED,
+                           SliderPosition(page, IDC_HORIZONTAL_SLIDER),
+                           SliderPosition(page, IDC_VERTICAL_SLIDER));
+    ShowSensitivity();
 }
 
 void AdvancedPage::AutoStartClicked() {
     HWND page = handle();
-    ReadSliders();
+    // Like every click on the page, this first takes the sliders as they stand.
+    app_.SetFactors(SliderPosition(page, IDC_HORIZONTAL_SLIDER),
+                    SliderPosition(page, IDC_VERTICAL_SLIDER));
     const bool wanted = IsDlgButtonChecked(page, IDC_AUTOSTART) == BST_CHECKED;
     const bool inForce = app_.ChangeAutoStart(wanted);
     CheckDlgButton(page, IDC_AUTOSTART, inForce ? BST_CHECKED : BST_UNCHECKED);

@@ -9,7 +9,6 @@
 #include "app/win32/more_addresses_dialog.h"
 #include "app/win32/settings_pages.h"
 #include "resource.h"
-#include "shell/settings_store.h"
 
 namespace {
 
@@ -36,7 +35,7 @@ bool BasicPage::OnInitDialog() {
     service_.SetTransparent(true);
     service_.SetFlat(true);
 
-    const bool hidden = SettingIsYes(ReadSetting(kHidePasswdKey));
+    const bool hidden = app_.PasswordHidden();
     CheckDlgButton(page, IDC_HIDE_PASSWORD, hidden ? BST_CHECKED : BST_UNCHECKED);
     ApplyPasswordMask(hidden);
     ShowServiceState();
@@ -71,11 +70,7 @@ void BasicPage::ShowServiceState() {
 }
 
 void BasicPage::ToggleService() {
-    if (app_.ServiceRunning()) {
-        app_.StopService();
-    } else {
-        app_.StartService();
-    }
+    app_.ToggleService();
     ShowServiceState();
 }
 
@@ -124,7 +119,7 @@ void BasicPage::OnCommand(int id, int code, HWND) {
             if (code == BN_CLICKED) {
                 const bool hidden = IsDlgButtonChecked(handle(), IDC_HIDE_PASSWORD) == BST_CHECKED;
                 ApplyPasswordMask(hidden);
-                WriteSetting(kHidePasswdKey, hidden ? "yes" : "no");
+                app_.ChangePasswordHidden(hidden);
             }
             break;
         case IDC_ADDRESS_DETAILS:

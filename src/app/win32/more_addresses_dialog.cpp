@@ -50,17 +50,17 @@ bool MoreAddressesDialog::OnInitDialog() {
     InsertColumn(list, 0, L"IP", 140);
     InsertColumn(list, 1, LoadText(IDS_WIRELESS_NETWORK), 140);
     InsertColumn(list, 2, LoadText(IDS_NETCARD_NAME), 240);
-    // Every row goes in at the top, so the last address of the list is the first row.
-    for (const LocalAddress& entry : addresses_) {
+    int row = 0;
+    for (const LocalAddress& entry : AddressDetailRows(addresses_)) {
         std::wstring address = Wide(entry.address);
         LVITEMW item{};
         item.mask = LVIF_TEXT;
-        item.iItem = 0;
+        item.iItem = row++;
         item.pszText = const_cast<wchar_t*>(address.c_str());
-        int row = static_cast<int>(
+        int inserted = static_cast<int>(
             SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        SetCell(list, row, 1, entry.wirelessNetwork);
-        SetCell(list, row, 2, entry.adapterDescription);
+        SetCell(list, inserted, 1, entry.wirelessNetwork);
+        SetCell(list, inserted, 2, entry.adapterDescription);
     }
     close_.Attach(handle(), IDCANCEL);
     close_.SetIcon(IDI_CLOSE);

@@ -7,6 +7,7 @@
 #include "app/win32/widgets/skin_button.h"
 #include "netinfo/local_addresses.h"
 #include "shell/application.h"
+#include "shell/sensitivity_controls.h"
 
 class BasicPage : public DialogWindow {
 public:
@@ -52,13 +53,14 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
 
 private:
-    // Reads both sliders into the application's factors.
-    void ReadSliders();
+    // Sliders and number labels from the sensitivity controls.
+    void ShowSensitivity();
     void SliderReleased(int slider);
     void LockClicked();
     void AutoStartClicked();
 
     CorvaneApplication& app_;
+    SensitivityControls sensitivity_;
     SolidBrush background_;
 };
 

@@ -1,14 +1,17 @@
 #include "app/win32/window_shape.h"
 
+#include "shell/window_outline.h"
 #include "support/trace.h"
 
 namespace {
 
 // Cuts the corner's square out of the region and adds the corner's circle back.
-void RoundCorner(HRGN region, RECT square, RECT circle) {
+void RoundCorner(HRGN region, const OutlineCorner& corner) {
+    const OutlineRect& square = corner.cut;
     HRGN cut = CreateRectRgn(square.left, square.top, square.right, square.bottom);
     CombineRgn(region, region, cut, RGN_DIFF);
     DeleteObject(cut);
+    const OutlineRect& circle = corner.circle;
     HRGN round = CreateEllipticRgn(circle.left, circle.top, circle.right, circle.bottom);
     CombineRgn(region, region, round, RGN_OR);
     DeleteObject(round);
@@ -17,17 +20,8 @@ void RoundCorner(HRGN region, RECT square, RECT circle) {
 }  // namespace
 
 HRGN MakeRoundedRegion(int w, int h, int divisor) {
-    const int side = h / divisor;
-    const int diameter = 2 * h / divisor;
-    const int bottomCircle = h * (divisor - 2) / divisor;
-    const int bottomRightSquare = h * (divisor - 1) / divisor;
     HRGN region = CreateRectRgn(0, 0, w, h);
-    RoundCorner(region, {0, 0, side, side}, {0, 0, diameter, diameter});
-    RoundCorner(region, {w - side, 0, w, side}, {w - diameter, 0, w, diameter});
-    RoundCorner(region, {0, h - side, side, h},
-                {0, bottomCircle, diameter, bottomCircle + diameter});
-    RoundCorner(region, {w - side, bottomRightSquare, w, h},
-                {w - diameter, bottomCircle, w, bottomCircle + diameter});
+    for (const OutlineCorner& corner : RoundedOutline(w, h, divisor)) RoundCorner(region, corner);
     return region;
 }
 

@@ -36,7 +36,8 @@ ProgramProcess::~ProgramProcess() {
 
 bool ProgramProcess::Start(const std::string& program, const std::string& ns,
                            const std::string& dir, const std::string& display,
-                           const std::string& home, const std::vector<std::string>& arguments) {
+                           const std::string& home, const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& extraEnvironment) {
     folder = dir;
     std::filesystem::create_directories(folder);
     std::string copy = folder + "/CorvaneServer";
@@ -51,6 +52,7 @@ bool ProgramProcess::Start(const std::string& program, const std::string& ns,
     }
     std::vector<std::string> environment = {"HOME=" + (home.empty() ? folder : home)};
     if (!display.empty()) environment.push_back("DISPLAY=" + display);
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     return Launch(ns, copy, environment, arguments);
 }
 

@@ -11,10 +11,12 @@ public:
     ~ProgramProcess();
     // Copies `program` (the built CorvaneServer) into `folder` and starts it inside network
     // namespace `ns` with HOME=`folder` (so its autostart entry stays there, unless `home` names
-    // another) and DISPLAY=`display` (may be empty).
+    // another) and DISPLAY=`display` (may be empty), with the further `environment`
+    // ("NAME=value") and command-line `arguments`.
     bool Start(const std::string& program, const std::string& ns, const std::string& folder,
                const std::string& display, const std::string& home = "",
-               const std::vector<std::string>& arguments = {});
+               const std::vector<std::string>& arguments = {},
+               const std::vector<std::string>& environment = {});
     // Starts `program` where it lies inside `ns`, with HOME=`home` and the extra `environment`
     // ("NAME=value"); the output goes to a file in `home`.
     bool StartInPlace(const std::string& ns, const std::string& program, const std::string& home,
