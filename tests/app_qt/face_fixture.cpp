@@ -97,12 +97,13 @@ void DesktopFaceTest::Open(FaceLanguage language, bool withTray) {
         ASSERT_TRUE(WaitUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }))
             << "the toolkit still sees a tray";
     }
+    ServiceEndpoints endpoints;
+    endpoints.tcpPort = 0;
+    endpoints.udpPort = udpPort_;
+    endpoints.bindAddress = "127.0.0.1";
+    endpoints.options = &options_;
     app_ = std::make_unique<CorvaneApplication>(std::make_unique<RecordingInput>(),
-                                                CreateSystemAutomationHost());
-    app_->tcpPortSetting = 0;
-    app_->udpPortSetting = udpPort_;
-    app_->bindAddress = "127.0.0.1";
-    app_->serviceOptions = &options_;
+                                                CreateSystemAutomationHost(), endpoints);
     app_->Initialize();
     desktop_ = std::make_unique<QtDesktop>(*app_, language);
     Pump(50);

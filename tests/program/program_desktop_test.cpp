@@ -14,8 +14,9 @@
 
 #include "app/qt/face_layout.h"
 #include "desktop_session.h"
-#include "phone_client.h"
+#include "file_text.h"
 #include "netns_fixture.h"
+#include "phone_client.h"
 #include "program_process.h"
 
 #if !defined(SNI_WATCHER)
@@ -50,9 +51,8 @@ protected:
         program_ = std::make_unique<ProgramProcess>();
         std::vector<std::string> environment = {"DBUS_SESSION_BUS_ADDRESS=" +
                                                 desktop_.busAddress()};
-        ASSERT_TRUE(
-            program_->Start(CORVANE_PROGRAM, serverNs_, folder_, desktop_.display(), "",
-                            arguments, environment));
+        ASSERT_TRUE(program_->Start(CORVANE_PROGRAM, serverNs_, folder_, desktop_.display(), "",
+                                    arguments, environment));
         ASSERT_TRUE(program_->WaitForOutput("CorvaneServer Version:", 10000)) << program_->Output();
     }
     // The main window on screen with the keyboard (0 when it did not come). There is no window
@@ -114,7 +114,7 @@ protected:
             },
             5000);
     }
-    std::string Ini() { return ReadText(folder_ + "/CorvaneServer.ini"); }
+    std::string Ini() { return ReadFileText(folder_ + "/CorvaneServer.ini"); }
     std::string AutoStartEntry() { return folder_ + "/.config/autostart/VolaServer.desktop"; }
     void StopAndCheckExit() {
         program_->Signal(SIGTERM);
@@ -154,7 +154,7 @@ std::string RunCommand(const std::vector<std::string>& args,
     ChildProcess child;
     if (!child.Start(args, environment, outputPath)) return std::string();
     WaitFor([&] { return !child.Running(); }, 10000);
-    return ReadText(outputPath);
+    return ReadFileText(outputPath);
 }
 
 }  // namespace
@@ -286,14 +286,14 @@ TEST_F(ProgramDesktopTest, StatusNotifierHostActivatesTheItemAndReadsItsMenu) {
     const std::string watcherOutput = folder_ + "-watcher.txt";
     ASSERT_TRUE(watcher.Start({SNI_WATCHER}, desktop_.Environment(), watcherOutput));
     ASSERT_TRUE(WaitFor(
-        [&] { return ReadText(watcherOutput).find("watching") != std::string::npos; }, 10000))
-        << ReadText(watcherOutput);
+        [&] { return ReadFileText(watcherOutput).find("watching") != std::string::npos; }, 10000))
+        << ReadFileText(watcherOutput);
     StartProgram();
     std::smatch found;
     std::string service;
     ASSERT_TRUE(WaitFor(
         [&] {
-            const std::string text = ReadText(watcherOutput);
+            const std::string text = ReadFileText(watcherOutput);
             if (!std::regex_search(text, found, std::regex("registered (\\S+)"))) return false;
             service = found[1].str();
             return true;

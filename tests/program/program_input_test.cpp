@@ -147,7 +147,7 @@ TEST_F(ProgramInputTest, TwoPhonesTypingPairsAtOnceLeaveNoKeyDown) {
     std::string display = SharedDisplayName();
     if (display.empty()) GTEST_SKIP() << "no X display (run through ctest)";
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display, "", {"--headless"}));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
 
     constexpr int kCharacters = 3000, kPerCommand = 100;
@@ -226,7 +226,7 @@ TEST_F(ProgramInputTest, AStrokeLeftOpenIsReleasedWhenTheProgramEnds) {
     ASSERT_TRUE(window.ok());
     ASSERT_EQ(ButtonsDown(window.display()), 0u);
     ProgramProcess program;
-    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display));
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, folder_, display, "", {"--headless"}));
     ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
 
     std::string error;

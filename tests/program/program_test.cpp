@@ -229,7 +229,7 @@ TEST_F(ProgramTest, HelpVersionAndWrongArgumentsEndAtOnceWithoutSettingsOrServic
     };
     const Case cases[] = {
         {{"--version"}, 0, version, true},
-        {{"--help"}, 0, "Usage: CorvaneServer [--help | --version]\n", false},
+        {{"--help"}, 0, "Usage: CorvaneServer [--headless] [--help | --version]\n", false},
         {{"-h", "--version"}, 0, "Usage: CorvaneServer", false},
         {{"--version", "--headless-typo"},
          2,
