@@ -102,3 +102,15 @@ std::string Probe(std::uint16_t port, const std::string& datagram, int timeoutMs
     CloseSocket(s);
     return answer;
 }
+
+long PhoneClient::FloodUntilStalled(const std::string& line, int stallMs) {
+    std::string batch;
+    while (batch.size() < 16384) batch += line + "\n";
+    SetSendTimeout(socket_, stallMs);
+    long sent = 0;
+    while (SendAll(socket_, batch.data(), static_cast<int>(batch.size())) ==
+           static_cast<int>(batch.size())) {
+        sent += static_cast<long>(batch.size());
+    }
+    return sent;
+}

@@ -25,6 +25,11 @@ public:
     bool WaitClosed(int timeoutMs = 3000);
     // Sends "Login:<clientId>,<password>" and returns the answer line.
     std::string Login(const std::string& clientId, const std::string& password);
+    // A peer that never reads: sends `line` and a line feed over and over, reading nothing, until
+    // a send has made no progress for `stallMs` (the server's replies fill both sides' buffers,
+    // so it sits in a send and reads no more). Returns the bytes sent; the connection is of no
+    // further use but stays open until this object goes.
+    long FloodUntilStalled(const std::string& line, int stallMs = 500);
 
 private:
     SocketHandle socket_ = kNoSocket;
