@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "commands/dispatcher.h"
@@ -147,9 +148,11 @@ void CorvaneApplication::Shutdown() {
     if (!initialized_ || shutDown_) return;
     shutDown_ = true;
     StopService();
-    // The worker must not touch the presentation object once this object goes.
     worker = nullptr;
-    worker_->Stop();
+    // A presentation program that hangs in a call must not hang the shutdown: after the limit
+    // the worker stays behind with everything it uses, and the program ends without it.
+    workerLeftBehind_ = !worker_->Stop(std::chrono::milliseconds(kWorkerStopLimitMs),
+                                       [this] { AnswerSentMessages(); });
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(HorizontalFactor));
     WriteSetting(kVertKey, text);

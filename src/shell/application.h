@@ -25,7 +25,13 @@ public:
     // worker, computer name, pointer factors, autostart, service, version line. Main thread.
     void Initialize();
     // Orderly end: service, worker, the settings written at exit, system cursors. Main thread.
+    // The worker gets kWorkerStopLimitMs to finish the request in hand; see WorkerLeftBehind.
     void Shutdown();
+    static constexpr int kWorkerStopLimitMs = 3000;
+    // True after a Shutdown that had to leave the presentation worker behind, stuck in a call
+    // into a hung presentation program. That thread still uses this object and what it owns:
+    // the caller must then never destroy it (the program leaks it on purpose and ends).
+    bool WorkerLeftBehind() const { return workerLeftBehind_; }
 
     // (Re)creates the service with the current password; 0 when it runs, -1 otherwise.
     int StartService();
@@ -40,7 +46,7 @@ public:
     // Sets the factors as the sliders would (clamped to 0..100); stored at exit.
     void SetFactors(int horizontal, int vertical);
     // Applies and stores the autostart choice; returns the state in force.
-    bool ChangeAutoStart(bool enabled);
+    virtual bool ChangeAutoStart(bool enabled);
 
     // Whether the main window may be shown (recorded as "ShowMain" at exit).
     int ShowFlag = 0;
@@ -54,6 +60,12 @@ public:
 
     AutomationHost& automation() { return *automation_; }
 
+protected:
+    // Called every few milliseconds while Shutdown waits for the worker (main thread). The
+    // Windows program answers the messages sent to its windows here: the worker's cursor
+    // restore broadcasts to them and would otherwise wait for this very thread.
+    virtual void AnswerSentMessages() {}
+
 private:
     SettingsStartFailureCounter startFailures_;
     std::unique_ptr<InputInjector> input_;
@@ -64,6 +76,7 @@ private:
     std::string password_;
     bool initialized_ = false;
     bool shutDown_ = false;
+    bool workerLeftBehind_ = false;
 };
 
 // The hardware address phones see: the first adapter with a non-zero six-byte address, or

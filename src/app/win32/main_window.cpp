@@ -181,6 +181,12 @@ void MainWindow::OnDestroy() {
     popup_.End(0);
 }
 
+void MainWindow::AnswerSentMessages() {
+    MSG message;
+    // Peeking delivers the messages sent to this thread; posted ones stay queued.
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void MainWindow::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(handle(), &paint);
