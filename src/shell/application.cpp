@@ -83,10 +83,12 @@ void CorvaneApplication::Initialize() {
     std::string vertical = ReadSetting(kHorzKey);
     SetFactors(horizontal.empty() ? 50 : SettingAsInt(horizontal),
                vertical.empty() ? 50 : SettingAsInt(vertical));
+    // The service first: the autostart step may show a message box that waits for a click,
+    // and phones must be served meanwhile.
+    StartService();
+
     std::string autoStart = ReadSetting(kAutoStartKey);
     ChangeAutoStart(autoStart.empty() || SettingIsYes(autoStart));
-
-    StartService();
     LogPrintf("CorvaneServer %s\n", VersionLine().c_str());
 }
 

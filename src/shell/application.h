@@ -22,7 +22,7 @@ public:
     ~CorvaneApplication() override;
 
     // Start-up, in order: settings defaults, log, hardware address, password, presentation
-    // worker, computer name, pointer factors, autostart, service, version line. Main thread.
+    // worker, computer name, pointer factors, service, autostart, version line. Main thread.
     void Initialize();
     // Orderly end: service, worker, the settings written at exit, system cursors. Main thread.
     // The worker gets kWorkerStopLimitMs to finish the request in hand; see WorkerLeftBehind.
@@ -45,7 +45,8 @@ public:
     std::string Password() const;
     // Sets the factors as the sliders would (clamped to 0..100); stored at exit.
     void SetFactors(int horizontal, int vertical);
-    // Applies and stores the autostart choice; returns the state in force.
+    // Applies and stores the autostart choice; returns the state in force. May block the main
+    // thread (a message box on Windows), so start-up runs it after the service is up.
     virtual bool ChangeAutoStart(bool enabled);
 
     // Whether the main window may be shown (recorded as "ShowMain" at exit).

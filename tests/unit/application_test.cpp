@@ -1,4 +1,5 @@
-// The program's owner object: a shutdown that a hung presentation program cannot hold up.
+// The program's owner object: the order of start-up, and a shutdown that a hung presentation
+// program cannot hold up.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ using testing::HasSubstr;
 namespace {
 
 // The application on 127.0.0.1 with ephemeral ports and no multicast sockets, whose autostart
-// step leaves the system alone.
+// step only notes whether phones were being served by then.
 class TestApplication : public CorvaneApplication {
 public:
     explicit TestApplication(std::shared_ptr<FakeShow> show)
@@ -34,8 +35,14 @@ public:
         bindAddress = "127.0.0.1";
         serviceOptions = &options_;
     }
-    // The real step changes the user's autostart entry.
-    bool ChangeAutoStart(bool enabled) override { return enabled; }
+    // The real step may wait in a message box for a click (Windows); here it only looks.
+    bool ChangeAutoStart(bool enabled) override {
+        ++autoStartSteps;
+        servingAtAutoStart = ServiceRunning();
+        return enabled;
+    }
+    int autoStartSteps = 0;
+    bool servingAtAutoStart = false;
 
 private:
     ServerOptions options_;
@@ -56,6 +63,17 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(ApplicationTest, PhonesAreServedBeforeTheAutostartStep) {
+    TestApplication application(std::make_shared<FakeShow>());
+    testing::internal::CaptureStdout();
+    application.Initialize();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(application.autoStartSteps, 1);
+    EXPECT_TRUE(application.servingAtAutoStart);
+    application.Shutdown();
+    EXPECT_FALSE(application.WorkerLeftBehind());
+}
 
 TEST_F(ApplicationTest, AHungPresentationProgramDoesNotHoldUpTheShutdown) {
     auto show = std::make_shared<FakeShow>();

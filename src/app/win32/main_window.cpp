@@ -41,8 +41,8 @@ MainWindow::~MainWindow() {
 bool MainWindow::OnInitDialog() {
     HWND window = handle();
     postTarget_ = window;
-    // Settings, log, hardware address, password, worker, computer name, pointer factors,
-    // autostart and the service, in that order.
+    // Settings, log, hardware address, password, worker, computer name, pointer factors, the
+    // service and autostart, in that order.
     Initialize();
     icon_ = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
