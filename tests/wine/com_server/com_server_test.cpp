@@ -115,9 +115,9 @@ protected:
         ASSERT_TRUE(registered_) << "the stand-in's registration failed";
     }
     void TearDown() override {
-        for (const char* name :
-             {"CorvaneServer.exe", "CorvaneServer.ini", "CorvaneServer.log", "output.txt",
-              "state.txt", "state.txt.fail", "state.txt.exit", "state.txt.crash"}) {
+        for (const char* name : {"CorvaneServer.exe", "CorvaneServer.ini", "CorvaneServer.log",
+                                 "output.txt", "state.txt", "state.txt.fail", "state.txt.hang",
+                                 "state.txt.exit", "state.txt.crash", "control.tmp"}) {
             DeleteFileA((folder_ + "\\" + name).c_str());
         }
         RemoveDirectoryA(folder_.c_str());
@@ -126,6 +126,27 @@ protected:
     }
 
     std::map<std::string, std::string> State() { return ParseState(ReadFileText(state_)); }
+
+    // Gives the stand-in an order through the file state.txt<suffix>. Written beside and then
+    // moved in place: the stand-in reads the file on every call, and must never see it empty
+    // or half written.
+    void Order(const std::string& suffix, const std::string& text) {
+        const std::string temporary = folder_ + "\\control.tmp";
+        std::ofstream(temporary, std::ios::binary) << text;
+        ASSERT_TRUE(
+            MoveFileExA(temporary.c_str(), (state_ + suffix).c_str(), MOVEFILE_REPLACE_EXISTING));
+    }
+
+    // How often `text` occurs in the program's output.
+    size_t OutputCount(const std::string& text) {
+        const std::string output = ReadFileText(output_);
+        size_t count = 0;
+        for (size_t at = output.find(text); at != std::string::npos;
+             at = output.find(text, at + text.size())) {
+            ++count;
+        }
+        return count;
+    }
 
     // Waits until the stand-in reports `key` as `value`.
     bool WaitState(const char* key, const std::string& value, int timeoutMs = 15000) {
@@ -245,13 +266,19 @@ TEST_F(ComServerTest, AFailingMemberIsLoggedWithItsErrorInformation) {
     ASSERT_TRUE(phone.Connected());
     ASSERT_EQ(phone.Login("id-1,Tester", "735"), "Login:OK\n");
 
+    // Without a presentation each next request ends with a failed start of the show, after
+    // every call of it; the worker's idle refresh never tries to start one. So one more such
+    // line means the request is done, and the next order cannot reach it.
+    const std::string runFailed = "msi_ppt::Run(): HR=";
+
     // The failure as an exception record of the call.
-    std::ofstream(state_ + ".fail") << "ActivePresentation\n";
+    size_t runs = OutputCount(runFailed);
+    Order(".fail", "ActivePresentation\n");
     ASSERT_TRUE(phone.SendLine("PptNextPage:"));
     const std::string recorded = ",HR=80048240,Told to fail.; <FakePowerPoint>";
-    EXPECT_TRUE(
-        WaitUntil([&] { return ReadFileText(output_).find(recorded) != std::string::npos; }, 15000))
+    EXPECT_TRUE(WaitUntil([&] { return OutputCount(runFailed) > runs; }, 15000))
         << ReadFileText(output_);
+    EXPECT_NE(ReadFileText(output_).find(recorded), std::string::npos) << ReadFileText(output_);
     EXPECT_EQ(State()["running"], "0");
 
     // The program answered: no fresh connection is tried.
@@ -261,11 +288,12 @@ TEST_F(ComServerTest, AFailingMemberIsLoggedWithItsErrorInformation) {
     // The failure as the bare code with the thread's error object. Under Wine that object does
     // not reach a caller in another process, so only the code is checked here.
     const size_t before = ReadFileText(output_).size();
-    std::ofstream(state_ + ".fail") << "ActivePresentation plain\n";
+    runs = OutputCount(runFailed);
+    Order(".fail", "ActivePresentation plain\n");
     ASSERT_TRUE(phone.SendLine("PptNextPage:"));
-    EXPECT_TRUE(WaitUntil(
-        [&] { return ReadFileText(output_).find(",HR=80048240,", before) != std::string::npos; },
-        15000))
+    EXPECT_TRUE(WaitUntil([&] { return OutputCount(runFailed) > runs; }, 15000))
+        << ReadFileText(output_);
+    EXPECT_NE(ReadFileText(output_).find(",HR=80048240,", before), std::string::npos)
         << ReadFileText(output_);
     EXPECT_EQ(State()["running"], "0");
 
@@ -282,6 +310,9 @@ protected:
         ComServerTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(StartFake(&fake_process_)) << ReadFileText(state_);
+        // Shutdowns are timed here: without Wine's waits for a window manager.
+        unmanaged_ = std::make_unique<UnmanagedWindows>("CorvaneServer.exe");
+        trayStaysShown_ = std::make_unique<TrayIconOfOurOwn>();
         program_ = std::make_unique<Process>(exe_, "", output_);
         ASSERT_TRUE(program_->Started());
         window_ = WaitUntilServing(*program_);
@@ -296,11 +327,15 @@ protected:
         phone_.reset();
         if (program_ && window_) Shutdown(*program_, window_);
         program_.reset();
+        trayStaysShown_.reset();
+        unmanaged_.reset();
         EndFake(&fake_process_);
         ComServerTest::TearDown();
     }
     bool Send(const std::string& line) { return phone_->SendLine(line); }
 
+    std::unique_ptr<UnmanagedWindows> unmanaged_;
+    std::unique_ptr<TrayIconOfOurOwn> trayStaysShown_;
     std::unique_ptr<Process> fake_process_, program_;
     std::unique_ptr<PhoneClient> phone_;
     HWND window_ = nullptr;
@@ -320,6 +355,11 @@ TEST_F(ShowRunning, NextPreviousAndGoToWithClamping) {
     ASSERT_TRUE(Send("PptGotoPage:5"));
     EXPECT_TRUE(WaitState("position", "5")) << ReadFileText(state_);
     ASSERT_TRUE(Send("PptGotoPage:8"));
+    EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
+    // One past the last slide is the end screen, which the show cannot be sent to.
+    ASSERT_TRUE(Send("PptGotoPage:2"));
+    EXPECT_TRUE(WaitState("position", "2")) << ReadFileText(state_);
+    ASSERT_TRUE(Send("PptGotoPage:9"));
     EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
     // Next on the last slide ends the show.
     ASSERT_TRUE(Send("PptNextPage:"));
@@ -362,4 +402,41 @@ TEST_F(ShowRunning, AServerGoneBetweenRequestsIsConnectedAfreshOnce) {
     EXPECT_TRUE(WaitState("running", "1")) << ReadFileText(state_);
     const std::string output = ReadFileText(output_);
     EXPECT_NE(output.find("msi_ppt::ActivePresentation(): 0,HR="), std::string::npos) << output;
+}
+
+TEST_F(ShowRunning, AHungPresentationProgramDoesNotHoldUpTheShutdown) {
+    Order(".hang", "Next\n");
+    ASSERT_TRUE(Send("PptNextPage:"));
+    ASSERT_TRUE(WaitState("last", "hang:Next")) << ReadFileText(state_);
+    const ULONGLONG start = GetTickCount64();
+    PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
+    EXPECT_EQ(program_->WaitExit(30000), 0u) << ReadFileText(output_);
+    // A few seconds: the worker's three and what the rest of the shutdown takes.
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_NE(ReadFileText(output_).find("The presentation program did not return within 3000 ms; "
+                                         "its worker is left behind."),
+              std::string::npos)
+        << ReadFileText(output_);
+    window_ = nullptr;                        // already shut down
+    EXPECT_EQ(State()["last"], "hang:Next");  // still hanging: nothing waited for it
+}
+
+TEST_F(ShowRunning, AShutdownWaitsForASlowCallAndTheCursorRestoreAfterIt) {
+    // The pen cursor is shown; then a request that is slow in one call and afterwards puts the
+    // normal cursors back (a settings broadcast to every window, the program's own included)
+    // while the shutdown waits for the worker. A slow program is waited for, not left behind.
+    // (Wine's broadcast does not wait for the windows; wine_ui_tests checks that the window
+    // answers while the shutdown waits.)
+    ASSERT_TRUE(Send("PptPreDraw:"));
+    EXPECT_TRUE(WaitUntil([&] { return OutputCount("Pre Draw.") > 0; }, 15000))
+        << ReadFileText(output_);
+    Order(".hang", "SlideIndex 1500\n");
+    ASSERT_TRUE(Send("PptExplorer:"));
+    ASSERT_TRUE(WaitState("last", "slow:SlideIndex")) << ReadFileText(state_);
+    PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
+    EXPECT_EQ(program_->WaitExit(30000), 0u) << ReadFileText(output_);
+    window_ = nullptr;
+    EXPECT_EQ(ReadFileText(output_).find("did not return within"), std::string::npos)
+        << ReadFileText(output_);
+    EXPECT_EQ(State()["pointer"], "1") << ReadFileText(state_);
 }

@@ -208,6 +208,28 @@ TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
     EXPECT_NE(output.find("CorvaneServer Version:  1.52"), std::string::npos) << output;
 }
 
+TEST_F(ProgramTest, PeersThatSendWithoutReadingDoNotDelayTheShutdown) {
+    // Timed: without Wine's waits for a window manager that is not there.
+    UnmanagedWindows unmanaged("CorvaneServer.exe");
+    TrayIconOfOurOwn trayStaysShown;
+    RunningProgram program(exe_, output_);
+    ASSERT_TRUE(program.Started());
+    HWND window = WaitUntilServing(program);
+    ASSERT_NE(window, nullptr);
+    // Neither reads what the program answers: one logged in and asking for the longest answer,
+    // one that never logs in. Each leaves the program's thread for it waiting in a send.
+    PhoneClient in(kPort), out(kPort);
+    ASSERT_EQ(in.Login("in,Flood", "735"), "Login:OK\n");
+    EXPECT_GT(in.FloodUntilStalled("QueryInfo:CmdList"), 0);
+    ASSERT_TRUE(out.Connected());
+    EXPECT_GT(out.FloodUntilStalled("Login:out,wrong"), 0);
+
+    const ULONGLONG start = GetTickCount64();
+    PostMessageA(window, WM_COMMAND, kShutdownCommand, 0);
+    EXPECT_EQ(program.WaitExit(30000), 0u);
+    EXPECT_LT(GetTickCount64() - start, 2000u) << ReadFileText(output_);
+}
+
 TEST_F(ProgramTest, SecondStartShowsTheFirstCopyAndEndsAtOnce) {
     RunningProgram first(exe_, output_);
     ASSERT_TRUE(first.Started());

@@ -65,14 +65,14 @@ void MainWindowTest::TearDown() {
     Pump(50);
 }
 
-void MainWindowTest::Open(LANGID language) {
+void MainWindowTest::Open(LANGID language, std::unique_ptr<AutomationHost> host) {
     // The program keeps Chinese only for a Chinese (PRC) user locale; the test sets the thread
     // language itself, as such a locale would leave it.
     SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
     SetThreadUILanguage(language);
     ChooseInterfaceLanguage(language);
-    window_ =
-        std::make_unique<MainWindow>(CreateSystemInputInjector(), CreateSystemAutomationHost());
+    if (!host) host = CreateSystemAutomationHost();
+    window_ = std::make_unique<MainWindow>(CreateSystemInputInjector(), std::move(host));
     window_->tcpPortSetting = 0;
     window_->udpPortSetting = udpPort_;
     window_->bindAddress = "127.0.0.1";

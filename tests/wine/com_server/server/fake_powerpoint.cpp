@@ -8,14 +8,19 @@
 //   fake_powerpoint.exe [-Embedding]          serves; the state goes to the file named by the
 //                                             environment variable FAKE_PPT_STATE, and a file
 //                                             FAKE_PPT_STATE.fail naming a member makes that
-//                                             member fail; FAKE_PPT_STATE.exit ends the server
-//                                             in order, FAKE_PPT_STATE.crash at once.
+//                                             member fail; FAKE_PPT_STATE.hang naming a member
+//                                             makes its calls hang (until the exit file
+//                                             appears), or with a number of milliseconds
+//                                             behind the name, answer that late;
+//                                             FAKE_PPT_STATE.exit ends the server in order,
+//                                             FAKE_PPT_STATE.crash at once.
 #include <windows.h>
 
 #include <ole2.h>
 #include <oleauto.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -106,6 +111,43 @@ bool ShouldFail(const std::string& member) {
         wanted.resize(space);
     }
     return wanted == member;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The hang file: "<member>" hangs every call of it, "<member> <ms>" delays each by that much.
+// Returns the delay, -1 for a hang, 0 for no hang.
+int HangFor(const std::string& member) {
+    if (g.path.empty()) return 0;
+    char text[256] = "";
+    FILE* f = std::fopen((g.path + ".hang").c_str(), "rb");
+    if (!f) return 0;
+    size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    text[n] = 0;
+    std::string wanted(text);
+    while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
+    int delay = -1;
+    const size_t space = wanted.find(' ');
+    if (space != std::string::npos) {
+        delay = std::atoi(wanted.c_str() + space + 1);
+        wanted.resize(space);
+    }
+    return wanted == member ? delay : 0;
+}
+
+// A program that stops answering: the call does not return (its thread serves nothing else
+// meanwhile) until the time is up or the exit file appears.
+void Hang(const std::string& member, int delay) {
+    g.lastCall = (delay < 0 ? "hang:" : "slow:") + member;
+    WriteState();
+    const ULONGLONG until = delay < 0 ? ~0ull : GetTickCount64() + static_cast<ULONGLONG>(delay);
+    while (GetTickCount64() < until) {
+        if (FileExists(g.path + ".exit")) return;
+        Sleep(20);
+    }
 }
 
 // A click on a black or white screen brings the show back, as in the real program.
@@ -210,6 +252,10 @@ public:
         if (id < 1 || static_cast<size_t>(id) > Names().size()) return DISP_E_MEMBERNOTFOUND;
         const std::string name = Names()[static_cast<size_t>(id - 1)];
         SetErrorInfo(0, nullptr);
+        if (const int delay = HangFor(name)) {
+            Hang(name, delay);
+            if (FileExists(g.path + ".exit")) return RPC_E_SERVERFAULT;
+        }
         if (ShouldFail(name)) {
             // A failure code of the program's own interface facility, as its members raise.
             return Fail(static_cast<HRESULT>(0x80048240), L"Told to fail.",
