@@ -11,6 +11,7 @@
 
 #include "fakes/fake_presentation.h"
 #include "fakes/recording_input.h"
+#include "platform/socket.h"
 #include "shell/application.h"
 #include "shell/settings_store.h"
 
@@ -51,6 +52,7 @@ private:
 class ApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(SocketLibraryStartup(), 0);
         settingsPath_ = testing::TempDir() + "application_settings.ini";
         std::remove(settingsPath_.c_str());
         SetSettingsPathForTesting(settingsPath_);

@@ -173,11 +173,24 @@ protected:
         return window;
     }
 
-    // The answer to a query, after the idle second in which the program reads the show.
-    std::string Query(PhoneClient& phone, const std::string& topic) {
-        Pump(1600);
-        if (!phone.SendLine("QueryInfo:" + topic)) return "<send failed>";
-        return phone.ReadLine(5000);
+    // Asks until the answer is `expected` (the program reads the show only after a second
+    // without requests, later on a busy machine) or the time is up; the last answer.
+    std::string Query(PhoneClient& phone, const std::string& topic, const std::string& expected,
+                      int timeoutMs = 15000) {
+        std::string answer;
+        WaitUntil(
+            [&] {
+                if (!phone.SendLine("QueryInfo:" + topic)) {
+                    answer = "<send failed>";
+                    return true;
+                }
+                answer = phone.ReadLine(5000);
+                if (answer == expected) return true;
+                Pump(100);
+                return false;
+            },
+            timeoutMs);
+        return answer;
     }
 
     void Shutdown(Process& program, HWND window) {
@@ -246,11 +259,13 @@ TEST_F(ComServerTest, NextPageStartsTheShowAtTheSelectedSlide) {
     ASSERT_TRUE(phone.SendLine("PptNextPage:"));
     EXPECT_TRUE(WaitState("running", "1")) << ReadFileText(state_) << ReadFileText(output_);
     EXPECT_TRUE(WaitState("position", "3")) << ReadFileText(state_);
-    EXPECT_EQ(Query(phone, "PptCurPage"), "QueryInfo:PptCurPage,3,8\n");
+    EXPECT_EQ(Query(phone, "PptCurPage", "QueryInfo:PptCurPage,3,8\n"),
+              "QueryInfo:PptCurPage,3,8\n");
     auto state = State();
     EXPECT_NE(state["width"], "0");
-    EXPECT_EQ(Query(phone, "PptViewSize"),
-              "QueryInfo:PptViewSize," + state["width"] + "," + state["height"] + "\n");
+    const std::string size =
+        "QueryInfo:PptViewSize," + state["width"] + "," + state["height"] + "\n";
+    EXPECT_EQ(Query(phone, "PptViewSize", size), size);
     Shutdown(program, window);
     EndFake(&fake);
 }
@@ -344,12 +359,14 @@ protected:
 TEST_F(ShowRunning, NextPreviousAndGoToWithClamping) {
     ASSERT_TRUE(Send("PptNextPage:"));
     EXPECT_TRUE(WaitState("position", "4")) << ReadFileText(state_);
-    EXPECT_EQ(Query(*phone_, "PptCurPage"), "QueryInfo:PptCurPage,4,8\n");
+    EXPECT_EQ(Query(*phone_, "PptCurPage", "QueryInfo:PptCurPage,4,8\n"),
+              "QueryInfo:PptCurPage,4,8\n");
     ASSERT_TRUE(Send("PptPrevPage:"));
     EXPECT_TRUE(WaitState("position", "3")) << ReadFileText(state_);
     ASSERT_TRUE(Send("PptGotoPage:20"));
     EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
-    EXPECT_EQ(Query(*phone_, "PptCurPage"), "QueryInfo:PptCurPage,8,8\n");
+    EXPECT_EQ(Query(*phone_, "PptCurPage", "QueryInfo:PptCurPage,8,8\n"),
+              "QueryInfo:PptCurPage,8,8\n");
     ASSERT_TRUE(Send("PptGotoPage:0"));
     EXPECT_TRUE(WaitState("position", "1")) << ReadFileText(state_);
     ASSERT_TRUE(Send("PptGotoPage:5"));
