@@ -133,8 +133,13 @@ protected:
     void Order(const std::string& suffix, const std::string& text) {
         const std::string temporary = folder_ + "\\control.tmp";
         std::ofstream(temporary, std::ios::binary) << text;
-        ASSERT_TRUE(
-            MoveFileExA(temporary.c_str(), (state_ + suffix).c_str(), MOVEFILE_REPLACE_EXISTING));
+        // Refused while the stand-in has the old order open to read it: until it is done.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return MoveFileExA(temporary.c_str(), (state_ + suffix).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING) != FALSE;
+            },
+            10000));
     }
 
     // How often `text` occurs in the program's output.
@@ -424,7 +429,7 @@ TEST_F(ShowRunning, AServerGoneBetweenRequestsIsConnectedAfreshOnce) {
 TEST_F(ShowRunning, AHungPresentationProgramDoesNotHoldUpTheShutdown) {
     Order(".hang", "Next\n");
     ASSERT_TRUE(Send("PptNextPage:"));
-    ASSERT_TRUE(WaitState("last", "hang:Next")) << ReadFileText(state_);
+    ASSERT_TRUE(WaitState("held", "hang:Next")) << ReadFileText(state_);
     const ULONGLONG start = GetTickCount64();
     PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
     EXPECT_EQ(program_->WaitExit(30000), 0u) << ReadFileText(output_);
@@ -449,7 +454,7 @@ TEST_F(ShowRunning, AShutdownWaitsForASlowCallAndTheCursorRestoreAfterIt) {
         << ReadFileText(output_);
     Order(".hang", "SlideIndex 1500\n");
     ASSERT_TRUE(Send("PptExplorer:"));
-    ASSERT_TRUE(WaitState("last", "slow:SlideIndex")) << ReadFileText(state_);
+    ASSERT_TRUE(WaitState("held", "slow:SlideIndex")) << ReadFileText(state_);
     PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
     EXPECT_EQ(program_->WaitExit(30000), 0u) << ReadFileText(output_);
     window_ = nullptr;

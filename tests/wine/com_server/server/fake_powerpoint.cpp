@@ -65,6 +65,7 @@ struct State {
     HWND window = nullptr;
     std::string path;
     std::string lastCall;
+    std::string held;  // the call that hung or answered late most recently ("hang:Next")
 };
 State g;
 
@@ -82,11 +83,16 @@ void WriteState() {
     if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
         std::fprintf(f,
                      "pid=%lu running=%d position=%d state=%d pointer=%d color=%d visible=%d "
-                     "width=%ld height=%ld last=%s\n",
+                     "width=%ld height=%ld last=%s held=%s\n",
                      GetCurrentProcessId(), g.running ? 1 : 0, g.position, g.state, g.pointerType,
-                     g.color, g.visible, r.right - r.left, r.bottom - r.top, g.lastCall.c_str());
+                     g.color, g.visible, r.right - r.left, r.bottom - r.top, g.lastCall.c_str(),
+                     g.held.c_str());
         std::fclose(f);
-        MoveFileExA(tmp.c_str(), g.path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        // The test reads the file all the time; while it has it open the move is refused.
+        for (int i = 0; i < 200; ++i) {
+            if (MoveFileExA(tmp.c_str(), g.path.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+            Sleep(5);
+        }
     }
 }
 
@@ -142,6 +148,7 @@ int HangFor(const std::string& member) {
 // meanwhile) until the time is up or the exit file appears.
 void Hang(const std::string& member, int delay) {
     g.lastCall = (delay < 0 ? "hang:" : "slow:") + member;
+    g.held = g.lastCall;
     WriteState();
     const ULONGLONG until = delay < 0 ? ~0ull : GetTickCount64() + static_cast<ULONGLONG>(delay);
     while (GetTickCount64() < until) {
