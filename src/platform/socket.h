@@ -28,6 +28,13 @@ SocketHandle OpenTcpSocket();
 SocketHandle OpenUdpSocket4();
 // Closes the socket; a thread blocked waiting on it wakes up.
 void CloseSocket(SocketHandle s);
+// Ends both directions of a connection without releasing the handle: a thread blocked on it in
+// a wait, a receive or a send returns at once (the send with a failure). Its owner still closes
+// it. Any thread.
+void AbortConnection(SocketHandle s);
+// Gives blocking sends on the socket a time-out: a send that cannot go on for that long fails,
+// and the connection is beyond use afterwards. False when the system refused the option.
+bool SetSendTimeout(SocketHandle s, int timeoutMs);
 
 bool SetReuseAddress(SocketHandle s);
 // Datagram options for probes; false with the last error set.

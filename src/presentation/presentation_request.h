@@ -32,6 +32,9 @@ struct PresentationRequest {
 
 // Error code of a post that found no worker (the system's "invalid thread id").
 constexpr int kNoWorkerError = 1444;
+// Error code of a post refused because too many requests wait already (what a full system
+// thread message queue answers: "not enough quota").
+constexpr int kQueueFullError = 1816;
 
 // Where requests go. Post never waits for the request to be carried out.
 class PresentationRequestSink {

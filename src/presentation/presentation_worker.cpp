@@ -17,13 +17,17 @@ void PresentationWorker::Start() {
     if (running_) return;
     running_ = true;
     stop_.Reset();
+    ended_.Reset();
     thread_ = std::thread(&PresentationWorker::ThreadMain, this);
 }
 
-void PresentationWorker::Stop() {
+void PresentationWorker::Stop() { Stop(std::chrono::milliseconds::max()); }
+
+bool PresentationWorker::Stop(std::chrono::milliseconds limit,
+                              const std::function<void()>& whileWaiting) {
     {
         std::lock_guard<std::mutex> guard(stop_.Lock());
-        if (!running_) return;
+        if (!running_) return true;
     }
     // From here on posts fail; what is still queued is dropped.
     stop_.Stop();
@@ -31,16 +35,61 @@ void PresentationWorker::Stop() {
         std::lock_guard<std::mutex> guard(stop_.Lock());
         queue_.clear();
     }
+    if (!thread_.joinable()) return false;  // left behind by an earlier Stop
+    const auto deadline = limit == std::chrono::milliseconds::max()
+                              ? StopSignal::Clock::time_point::max()
+                              : StopSignal::Clock::now() + limit;
+    constexpr auto kAnswerEvery = std::chrono::milliseconds(10);
+    while (!ended_.Stopped() && StopSignal::Clock::now() < deadline) {
+        auto until = deadline;
+        if (whileWaiting && deadline - StopSignal::Clock::now() > kAnswerEvery) {
+            until = StopSignal::Clock::now() + kAnswerEvery;
+        }
+        ended_.SleepUntil(until);
+        if (whileWaiting) whileWaiting();
+    }
+    if (!ended_.Stopped()) {
+        // Freeing what the thread uses would crash it when the call returns; it keeps them.
+        LogPrintf(
+            "The presentation program did not return within %d ms; its worker is left "
+            "behind.\n",
+            static_cast<int>(limit.count()));
+        thread_.detach();
+        return false;
+    }
     thread_.join();
     std::lock_guard<std::mutex> guard(stop_.Lock());
     running_ = false;
+    return true;
 }
 
 int PresentationWorker::Post(const PresentationRequest& request) {
+    bool noteRefusal = false;
+    std::uint32_t refused = 0;
     {
         std::lock_guard<std::mutex> guard(stop_.Lock());
         if (!running_ || stop_.Stopped()) return kNoWorkerError;
-        queue_.push_back(request);
+        if (queue_.size() < kQueueLimit) {
+            queue_.push_back(request);
+        } else {
+            ++refusedSinceLine_;
+            const auto now = StopSignal::Clock::now();
+            if (lastRefusalLine_ == StopSignal::Clock::time_point{} ||
+                now - lastRefusalLine_ >= std::chrono::seconds(1)) {
+                lastRefusalLine_ = now;
+                noteRefusal = true;
+                refused = refusedSinceLine_;
+                refusedSinceLine_ = 0;
+            }
+            if (!noteRefusal) return kQueueFullError;
+        }
+    }
+    if (noteRefusal) {
+        LogPrintf(
+            "Presentation requests refused: %u waiting already; %u refused since the last "
+            "such line.\n",
+            static_cast<unsigned>(kQueueLimit), static_cast<unsigned>(refused));
+        return kQueueFullError;
     }
     stop_.Notify();
     return 0;
@@ -52,12 +101,13 @@ void PresentationWorker::ThreadMain() {
             Loop();
             // Automation references belong to this thread: let them go here.
             ppt_.app.reset();
-            return;
+            break;
         } catch (...) {
             // Whatever went wrong in one request must not end the worker: start over.
             LogPrintf("Do PowerPoint [__except] Exception.\n");
         }
     }
+    ended_.Stop();
 }
 
 void PresentationWorker::Loop() {

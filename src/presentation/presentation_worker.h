@@ -3,7 +3,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -20,12 +23,25 @@ public:
     PresentationWorker(msi_ppt& ppt, AutomationHost& host, InputInjector& input);
     ~PresentationWorker() override;
 
+    // At most this many requests wait; a post beyond them is refused, as the system refuses a
+    // message to a thread whose queue is full, so a flood of commands cannot grow memory.
+    static constexpr std::size_t kQueueLimit = 10000;
+
     // Starts the thread. Creator's thread.
     void Start();
     // Ends the thread after the request in hand; later requests are dropped and further posts
-    // fail. Afterwards the worker touches nothing. Creator's thread.
+    // fail. Afterwards the worker touches nothing. Waits as long as that request takes.
+    // Creator's thread.
     void Stop();
-    // Queues a request and returns at once: 0, or kNoWorkerError when no worker runs. Any thread.
+    // The same, but waits at most `limit` for the request in hand, calling `whileWaiting` every
+    // few milliseconds meanwhile (the Windows program answers its window's messages there).
+    // True when the thread has ended. False when it is stuck in a call (a hung presentation
+    // program): it is left running and still uses this object and the objects given at
+    // construction, so the caller must never free any of them. Creator's thread.
+    bool Stop(std::chrono::milliseconds limit, const std::function<void()>& whileWaiting = {});
+    // Queues a request and returns at once: 0, kNoWorkerError when no worker runs, or
+    // kQueueFullError when kQueueLimit requests wait already (logged at most once a second).
+    // Any thread.
     int Post(const PresentationRequest& request) override;
 
     // How long the queue must stay empty before the idle refresh (tests shorten it).
@@ -45,11 +61,15 @@ private:
     InputInjector& input_;
     std::chrono::milliseconds idleInterval_{1000};
 
-    // The thread's stop; its lock guards the queue and running_.
+    // The thread's stop; its lock guards the queue, running_ and the refusal counts.
     StopSignal stop_;
     std::deque<PresentationRequest> queue_;
     bool running_ = false;
+    std::uint32_t refusedSinceLine_ = 0;
+    StopSignal::Clock::time_point lastRefusalLine_{};
     std::thread thread_;
+    // Set by the thread as its very last act.
+    StopSignal ended_;
 
     bool penCursorShown_ = false;  // worker thread only
 };

@@ -19,6 +19,9 @@ constexpr const char* kMulticastGroup = "227.23.24.25";
 // Knobs that only tests change.
 struct ServerOptions {
     int idleTimeoutSeconds = 30;
+    // A reply that cannot go out for this long ends its connection: only a peer that keeps
+    // sending but stops reading gets there.
+    int sendTimeoutMs = 5000;
     std::uint16_t multicastPort = kMulticastPort;
     std::function<AdapterTableResult(std::vector<AdapterInfo>*)> readAdapters = ReadAdapterTable;
     // The login throttle's clock; empty: the steady clock.
@@ -46,8 +49,9 @@ public:
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    // Ends the service: closes every socket, waits up to 1.5 s for the three service threads
-    // (a thread that misses that is left to finish on its own) and then for every connection.
+    // Ends the service: closes every socket, aborts every open connection (so a peer that does
+    // not read cannot hold it up), waits up to 1.5 s for the three service threads (a thread that
+    // misses that is left to finish on its own) and then for every connection thread.
     // Creator's thread only.
     void Stop();
 

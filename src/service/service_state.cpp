@@ -1,5 +1,6 @@
 #include "service/service_state.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/multicast.h"
@@ -172,6 +173,32 @@ int ServiceState::Start(const ServerConfig& config) {
     return 0;
 }
 
+bool ServiceState::BeginConnection(SocketHandle s) {
+    std::lock_guard<std::mutex> guard(connectionsChanged_.Lock());
+    // Stop sets the stop before it takes this lock to abort the list: a socket added after
+    // that pass would never be aborted.
+    if (stop.Stopped()) {
+        CloseSocket(s);
+        return false;
+    }
+    connections_.push_back(s);
+    activeConnections.fetch_add(1);
+    return true;
+}
+
+void ServiceState::EndConnection(SocketHandle s) {
+    {
+        std::lock_guard<std::mutex> guard(connectionsChanged_.Lock());
+        connections_.erase(std::remove(connections_.begin(), connections_.end(), s),
+                           connections_.end());
+        // Closed under the lock: Stop never aborts a handle that has been released (and perhaps
+        // reused by another socket).
+        CloseSocket(s);
+        activeConnections.fetch_sub(1);
+    }
+    connectionsChanged_.Notify();
+}
+
 void ServiceState::Stop() {
     if (stopped_) return;
     stopped_ = true;
@@ -184,6 +211,12 @@ void ServiceState::Stop() {
             CloseSocket(m.socket);
             m.socket = kNoSocket;
         }
+    }
+    {
+        // A connection thread may sit in a send to a peer that does not read: abort them all,
+        // so that each thread returns from whatever it waits in and sees the stop.
+        std::lock_guard<std::mutex> guard(connectionsChanged_.Lock());
+        for (SocketHandle s : connections_) AbortConnection(s);
     }
     bool allEnded;
     {
@@ -211,8 +244,13 @@ void ServiceState::Stop() {
             threads_[i].detach();
         }
     }
-    // Connection threads notice the stop within a second of their last wake-up.
-    while (activeConnections.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Every connection was aborted above, so each thread ends as soon as its command handler
+    // returns. Their handlers use the owner, which may go once Stop returns: no time limit.
+    {
+        std::unique_lock<std::mutex> held(connectionsChanged_.Lock());
+        connectionsChanged_.WaitUntil(held, StopSignal::Clock::time_point::max(),
+                                      [this] { return connections_.empty(); });
+    }
     if (allEnded) {
         std::lock_guard<std::mutex> guard(multicastLock);
         multicastSockets.clear();

@@ -29,10 +29,18 @@ public:
     // Opens the sockets and starts the three service threads; 0, or -1 when the listening or
     // discovery socket cannot be opened. Creator's thread.
     int Start(const ServerConfig& config);
-    // Ends the service: closes every socket, waits up to 1.5 s for the three service threads
-    // (a thread that misses that is left to finish on its own) and then for every connection.
+    // Ends the service: closes every socket, aborts every open connection (a thread blocked in
+    // a send returns at once), waits up to 1.5 s for the three service threads (a thread that
+    // misses that is left to finish on its own) and then for every connection thread.
     // Creator's thread only; once.
     void Stop();
+
+    // A connection's life, so that Stop can end it. BeginConnection counts the accepted socket
+    // before its thread starts (accept thread); false when the service is stopping, and the
+    // socket is then closed. EndConnection closes the socket and uncounts it, as the connection
+    // thread's last act (or the accept thread's, when the thread could not start).
+    bool BeginConnection(SocketHandle s);
+    void EndConnection(SocketHandle s);
 
     // The login password for the next logins. Any thread; readers never see half a text.
     void SetPassword(const std::string& password);
@@ -69,6 +77,11 @@ public:
 
 private:
     void RunServiceThread(int index, void (*loop)(ServiceState*));
+
+    // The open connections' sockets; the signal's lock guards the list, and its wake-up tells
+    // Stop that one has ended. It is never set: the service's own stop is `stop`.
+    StopSignal connectionsChanged_;
+    std::vector<SocketHandle> connections_;
 
     std::mutex passwordLock_;
     std::string password_;

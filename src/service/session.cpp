@@ -1,94 +1,32 @@
-// The TCP side of the service: accepting phones and the line protocol of one connection.
-#include <cstring>
+// The TCP side of the service: accepting phones and the thread that serves each connection.
 #include <ctime>
 #include <memory>
 
+#include "service/line_session.h"
 #include "service/service_state.h"
 #include "support/log.h"
 #include "support/trace.h"
 
 namespace {
 
-constexpr int kLineLimit = 8192;
 constexpr int kAcceptErrorLimit = 10;
 
 std::int64_t WallSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
-void SendText(SocketHandle s, const char* text) {
-    SendAll(s, text, static_cast<int>(std::strlen(text)));
-}
+class SocketReplies : public ReplyChannel {
+public:
+    explicit SocketReplies(SocketHandle socket) : socket_(socket) {}
+    bool Send(const char* data, int length) override {
+        return SendAll(socket_, data, length) == length;
+    }
+
+private:
+    SocketHandle socket_;
+};
 
 void RunConnection(std::shared_ptr<ServiceState> server, SocketHandle socket, Ipv4Endpoint peer) {
     RunSession(server.get(), socket, peer);
-    CloseSocket(socket);
-    server->activeConnections.fetch_sub(1);
-}
-
-// One connection's state, local to its thread.
-struct Session {
-    ServiceState* server;
-    SocketHandle socket;
-    Ipv4Endpoint peer;
-    bool loggedIn = false;
-    std::string clientId;
-    char reply[kReplyBufferSize];
-
-    // Handles one complete line (without its line feed); false closes the connection.
-    bool HandleLine(char* line);
-    bool HandleLogin(char* parameter);
-};
-
-bool Session::HandleLogin(char* parameter) {
-    char* comma = std::strrchr(parameter, ',');
-    if (comma == nullptr) {
-        TracePrintf("Invalid Command Partten 2.\n");
-        return false;
-    }
-    *comma = '\0';
-    const char* given = comma + 1;
-    clientId = parameter;
-
-    LoginThrottle& throttle = server->throttle;
-    bool right = !throttle.IsLocked(peer.address) && server->PasswordMatches(given);
-    if (!right) {
-        if (SendAll(socket, "Login:ER\n", 9) != 9) return false;
-        if (throttle.RecordFailure(peer.address)) {
-            LogPrintf("Logins from %s refused for %d seconds after %d wrong passwords.\n",
-                      FormatIpv4(peer.address).c_str(), int(LoginThrottle::kLockSeconds),
-                      LoginThrottle::kMaxFailures);
-        }
-        return true;
-    }
-    throttle.RecordSuccess(peer.address);
-    if (SendAll(socket, "Login:OK\n", 9) != 9) return false;
-    loggedIn = true;
-    const char* nameComma = std::strchr(clientId.c_str(), ',');
-    const char* name = nameComma != nullptr ? nameComma + 1 : "";
-    if (server->commandHandler != nullptr) {
-        server->commandHandler(clientId.c_str(), "Login", name, reply, server->owner);
-    }
-    return true;
-}
-
-bool Session::HandleLine(char* line) {
-    char* colon = std::strchr(line, ':');
-    if (colon == nullptr) {
-        TracePrintf("Invalid Command Partten.\n");
-        return false;
-    }
-    *colon = '\0';
-    const char* command = line;
-    char* parameter = colon + 1;
-    if (std::strcmp(command, "Login") == 0) return HandleLogin(parameter);
-    if (!loggedIn) return false;
-    if (std::strcmp(command, "Heartbeat") == 0) {
-        SendText(socket, "Heartbeat:\n");
-        return true;
-    }
-    if (server->commandHandler == nullptr) return true;
-    int n = server->commandHandler(clientId.c_str(), command, parameter, reply, server->owner);
-    if (n > 0) SendAll(socket, reply, n < kReplyBufferSize ? n : kReplyBufferSize);
-    return true;
+    server->EndConnection(socket);
 }
 
 }  // namespace
@@ -121,13 +59,14 @@ void AcceptLoop(ServiceState* server) {
                 failed = true;
             } else {
                 errors = 0;
+                // A peer that stops reading must not hold its thread in a send for ever.
+                SetSendTimeout(s, server->options.sendTimeoutMs);
                 // Counted before the thread starts, so the count never drops below zero.
-                server->activeConnections.fetch_add(1);
+                if (!server->BeginConnection(s)) return;  // stopped meanwhile; socket closed
                 try {
                     std::thread(RunConnection, server->shared_from_this(), s, peer).detach();
                 } catch (const std::system_error&) {
-                    server->activeConnections.fetch_sub(1);
-                    CloseSocket(s);
+                    server->EndConnection(s);
                 }
             }
         }
@@ -143,12 +82,8 @@ void AcceptLoop(ServiceState* server) {
 }
 
 void RunSession(ServiceState* server, SocketHandle socket, const Ipv4Endpoint& peer) {
-    auto session = std::make_unique<Session>();
-    session->server = server;
-    session->socket = socket;
-    session->peer = peer;
-    char buffer[kLineLimit + 16];
-    int fill = 0;
+    SocketReplies replies(socket);
+    auto session = std::make_unique<LineSession>(*server, replies, peer.address);
     std::int64_t lastActivity = WallSeconds();
     if (server->stop.Stopped()) return;
     for (;;) {
@@ -162,21 +97,8 @@ void RunSession(ServiceState* server, SocketHandle socket, const Ipv4Endpoint& p
         } else {
             lastActivity = now;
             // With a full buffer and no line feed this asks for 0 bytes, gets 0 and closes.
-            int n = ReceiveSome(socket, buffer + fill, kLineLimit - fill);
-            if (n <= 0) return;
-            int end = fill + n;
-            buffer[end] = '\0';
-            char* start = buffer;
-            while (char* lf = static_cast<char*>(std::memchr(start, '\n', buffer + end - start))) {
-                *lf = '\0';
-                if (!session->HandleLine(start)) return;
-                start = lf + 1;
-            }
-            fill = static_cast<int>(buffer + end - start);
-            if (fill > 0) {
-                TracePrintf("-----TEST. Reset Data.\n");
-                std::memmove(buffer, start, static_cast<size_t>(fill));
-            }
+            int n = ReceiveSome(socket, session->ReceiveSpace(), session->ReceiveRoom());
+            if (n <= 0 || !session->Received(n)) return;
         }
         if (server->stop.Stopped()) return;
     }

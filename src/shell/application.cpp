@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "commands/dispatcher.h"
@@ -92,10 +93,12 @@ void CorvaneApplication::Initialize() {
     std::string vertical = ReadSetting(kHorzKey);
     SetFactors(horizontal.empty() ? 50 : SettingAsInt(horizontal),
                vertical.empty() ? 50 : SettingAsInt(vertical));
+    // The service first: the autostart step may show a message box that waits for a click,
+    // and phones must be served meanwhile.
+    StartService();
+
     std::string autoStart = ReadSetting(kAutoStartKey);
     ChangeAutoStart(autoStart.empty() || SettingIsYes(autoStart));
-
-    StartService();
     LogPrintf("CorvaneServer %s\n", VersionLine().c_str());
 }
 
@@ -177,9 +180,11 @@ void CorvaneApplication::Shutdown() {
     if (!initialized_ || shutDown_) return;
     shutDown_ = true;
     StopService();
-    // The worker must not touch the presentation object once this object goes.
     worker = nullptr;
-    worker_->Stop();
+    // A presentation program that hangs in a call must not hang the shutdown: after the limit
+    // the worker stays behind with everything it uses, and the program ends without it.
+    workerLeftBehind_ = !worker_->Stop(std::chrono::milliseconds(kWorkerStopLimitMs),
+                                       [this] { AnswerSentMessages(); });
     // A stroke begun and never ended, or a key a command left down, must not outlive us: the
     // presenter would be left with a pressed button.
     input_->ReleaseAll();

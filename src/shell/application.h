@@ -32,11 +32,17 @@ public:
     ~CorvaneApplication() override;
 
     // Start-up, in order: settings defaults, log, hardware address, password, presentation
-    // worker, computer name, pointer factors, autostart, service, version line. Main thread.
+    // worker, computer name, pointer factors, service, autostart, version line. Main thread.
     void Initialize();
     // Orderly end: service, worker, held keys and buttons released, the settings written at
-    // exit, system cursors. Main thread.
+    // exit, system cursors. Main thread. The worker gets kWorkerStopLimitMs to finish the
+    // request in hand; see WorkerLeftBehind.
     void Shutdown();
+    static constexpr int kWorkerStopLimitMs = 3000;
+    // True after a Shutdown that had to leave the presentation worker behind, stuck in a call
+    // into a hung presentation program. That thread still uses this object and what it owns:
+    // the caller must then never destroy it (the program leaks it on purpose and ends).
+    bool WorkerLeftBehind() const { return workerLeftBehind_; }
 
     // (Re)creates the service with the current password; 0 when it runs, -1 otherwise.
     int StartService();
@@ -57,8 +63,9 @@ public:
     void ChangePasswordHidden(bool hidden);
     // Sets the factors as the sliders would (clamped to 0..100); stored at exit.
     void SetFactors(int horizontal, int vertical);
-    // Applies and stores the autostart choice; returns the state in force.
-    bool ChangeAutoStart(bool enabled);
+    // Applies and stores the autostart choice; returns the state in force. May block the main
+    // thread (a message box on Windows), so start-up runs it after the service is up.
+    virtual bool ChangeAutoStart(bool enabled);
     // The autostart state in force since start-up or the last change. Main thread.
     bool AutoStartOn() const { return autoStartOn_; }
 
@@ -68,6 +75,12 @@ public:
     static std::string VersionLine(const char* label = "Version");
 
     AutomationHost& automation() { return *automation_; }
+
+protected:
+    // Called every few milliseconds while Shutdown waits for the worker (main thread). The
+    // Windows program answers the messages sent to its windows here: the worker's cursor
+    // restore broadcasts to them and would otherwise wait for this very thread.
+    virtual void AnswerSentMessages() {}
 
 private:
     const ServiceEndpoints endpoints_;
@@ -81,6 +94,7 @@ private:
     bool autoStartOn_ = false;
     bool initialized_ = false;
     bool shutDown_ = false;
+    bool workerLeftBehind_ = false;
 };
 
 // The hardware address phones see: the first adapter with a non-zero six-byte address, or

@@ -18,6 +18,7 @@ protected:
     void Enter(const char* member, const std::string& args = "") {
         std::string key = std::string(name_) + "." + member;
         show_->Record(args.empty() ? key : key + "(" + args + ")");
+        show_->WaitIfHanging(key);
         if (generation_ != show_->generation) {
             throw AutomationError{kRpcServerUnavailable, false, {}, {}};
         }
@@ -249,6 +250,32 @@ void FakeShow::CloseProgram() {
     running = false;
     showRunning = false;
     ++generation;
+}
+
+void FakeShow::Hang(const std::string& member) {
+    std::lock_guard<std::mutex> guard(hangLock_);
+    hangs_ = member;
+}
+
+void FakeShow::Release() {
+    {
+        std::lock_guard<std::mutex> guard(hangLock_);
+        hangs_.clear();
+    }
+    hangEnded_.notify_all();
+}
+
+int FakeShow::Hanging() {
+    std::lock_guard<std::mutex> guard(hangLock_);
+    return hanging_;
+}
+
+void FakeShow::WaitIfHanging(const std::string& key) {
+    std::unique_lock<std::mutex> held(hangLock_);
+    if (hangs_ != key) return;
+    ++hanging_;
+    hangEnded_.wait(held, [&] { return hangs_ != key; });
+    --hanging_;
 }
 
 std::shared_ptr<_Application> NewFakeApplication(std::shared_ptr<FakeShow> show) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,9 +52,22 @@ struct FakeShow {
     // The user closes the program: objects handed out so far lose their connection.
     void CloseProgram();
 
+    // The program stops answering: every call of `member` ("View.GotoSlide") blocks, after
+    // being recorded, until Release. Any thread.
+    void Hang(const std::string& member);
+    void Release();
+    // Calls blocked right now.
+    int Hanging();
+    // Blocks while `key` is the hanging member (the fake objects call it).
+    void WaitIfHanging(const std::string& key);
+
 private:
     std::mutex callsLock_;
     std::vector<std::string> calls_;
+    std::mutex hangLock_;
+    std::condition_variable hangEnded_;
+    std::string hangs_;
+    int hanging_ = 0;
 };
 
 // Application object of the fake (what the host hands out).

@@ -9,6 +9,11 @@ int RecordingHandler::Handle(const char* clientId, const char* command, const ch
         std::lock_guard<std::mutex> guard(self->lock_);
         self->calls_.push_back({clientId, command, parameter});
     }
+    if (std::strcmp(command, "Fill") == 0) {
+        std::memset(reply, 'f', kFillReply - 1);
+        reply[kFillReply - 1] = '\n';
+        return kFillReply;
+    }
     if (std::strcmp(command, "Echo") == 0) {
         size_t n = std::strlen(parameter);
         std::memcpy(reply, parameter, n);

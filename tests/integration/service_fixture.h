@@ -22,8 +22,10 @@ class RecordingHandler : public HandlerContext {
 public:
     static int Handle(const char* clientId, const char* command, const char* parameter, char* reply,
                       void* owner);
-    // Every command "Echo" is answered with its parameter and a line feed.
+    // Every command "Echo" is answered with its parameter and a line feed, every "Fill" with
+    // kFillReply bytes (a line of "f"), so that a peer that does not read fills up quickly.
     std::vector<HandlerCall> Calls();
+    static constexpr int kFillReply = 8000;
 
 private:
     std::mutex lock_;

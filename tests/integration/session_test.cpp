@@ -180,6 +180,42 @@ TEST_F(ServiceTest, StopClosesConnectedPhonesWithinAboutASecond) {
     EXPECT_TRUE(c.WaitClosed(500));
 }
 
+TEST_F(ServiceTest, PeersThatSendWithoutReadingDoNotHoldUpStop) {
+    // One logged in and asking for long answers, one never logged in and failing to: neither
+    // reads, so the service's thread for each ends up waiting in a send.
+    PhoneClient in(Port()), out(Port());
+    ASSERT_EQ(in.Login("in", "735"), "Login:OK\n");
+    EXPECT_GT(in.FloodUntilStalled("Fill:"), 0);
+    EXPECT_GT(out.FloodUntilStalled("Login:out,wrong"), 0);
+    ASSERT_EQ(server_->ActiveConnections(), 2u);
+    auto start = std::chrono::steady_clock::now();
+    server_->Stop();
+    auto took = std::chrono::steady_clock::now() - start;
+    // Generous, and well below the send time-out: a bound on hanging, not a performance target.
+    EXPECT_LT(took, 2500ms);
+    EXPECT_EQ(server_->ActiveConnections(), 0u);
+}
+
+TEST_F(ServiceTest, APeerThatStopsReadingIsDroppedAfterTheSendTimeOut) {
+    options_.sendTimeoutMs = 300;
+    server_->Stop();
+    server_ = StartService();
+    ASSERT_NE(server_, nullptr);
+    PhoneClient stuck(Port());
+    ASSERT_EQ(stuck.Login("stuck", "735"), "Login:OK\n");
+    EXPECT_GT(stuck.FloodUntilStalled("Fill:"), 0);
+    // Its thread gives up on the send and ends the connection; the others are served meanwhile.
+    PhoneClient other(Port());
+    EXPECT_EQ(other.Login("other", "735"), "Login:OK\n");
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (server_->ActiveConnections() > 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(server_->ActiveConnections(), 1u);
+    ASSERT_TRUE(other.SendLine("Echo:still served"));
+    EXPECT_EQ(other.ReadLine(), "still served\n");
+}
+
 TEST_F(ServiceTest, SamePortsServeAgainRightAfterAStopWithConnections) {
     std::uint16_t tcp = server_->ListenPort();
     std::uint16_t udp = server_->DiscoveryPort();

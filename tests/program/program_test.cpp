@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -170,6 +171,25 @@ TEST_F(ProgramTest, StoredTextReadsBackExactlyAndNothingReachesTheTerminalRaw) {
     EXPECT_EQ(ReadSetting(kPasswdKey), "\"quoted\"");
     EXPECT_EQ(ReadSetting(kPcNameKey), umlauts);
     SetSettingsPathForTesting("");
+}
+
+TEST_F(ProgramTest, PeersThatSendWithoutReadingDoNotDelaySigterm) {
+    if (serverNs_.empty()) GTEST_SKIP();
+    ProgramProcess program;
+    ASSERT_TRUE(program.Start(CORVANE_PROGRAM, serverNs_, Folder("flood"), ""));
+    ASSERT_TRUE(program.WaitForOutput("CorvaneServer Version:")) << program.Output();
+    // Neither reads what the program answers: one logged in and asking for the longest answer,
+    // one that never logs in. Each leaves the program's thread for it waiting in a send.
+    std::unique_ptr<PhoneClient> in, out;
+    InNamespace([&] {
+        in = std::make_unique<PhoneClient>(33589);
+        ASSERT_EQ(in->Login("in,Flood", "735"), "Login:OK\n");
+        EXPECT_GT(in->FloodUntilStalled("QueryInfo:CmdList"), 0);
+        out = std::make_unique<PhoneClient>(33589);
+        ASSERT_TRUE(out->Connected());
+        EXPECT_GT(out->FloodUntilStalled("Login:out,wrong"), 0);
+    });
+    StopAndCheckExit(program);
 }
 
 TEST_F(ProgramTest, SecondCopyEndsAtOnceWithoutTouchingTheSettings) {

@@ -78,6 +78,18 @@ SocketHandle ConnectToLoopback(std::uint16_t port) {
 
 PhoneClient::PhoneClient(std::uint16_t port) : LineSocket(ConnectToLoopback(port)) {}
 
+long LineSocket::FloodUntilStalled(const std::string& line, int stallMs) {
+    std::string batch;
+    while (batch.size() < 16384) batch += line + "\n";
+    SetSendTimeout(socket_, stallMs);
+    long sent = 0;
+    while (SendAll(socket_, batch.data(), static_cast<int>(batch.size())) ==
+           static_cast<int>(batch.size())) {
+        sent += static_cast<long>(batch.size());
+    }
+    return sent;
+}
+
 std::string PhoneClient::Login(const std::string& clientId, const std::string& password) {
     if (!SendLine("Login:" + clientId + "," + password)) return std::string();
     return ReadLine();

@@ -28,6 +28,11 @@ public:
     bool WaitClosed(int timeoutMs = 3000);
     // Closes the connection from this side.
     void Close();
+    // A peer that never reads: sends `line` and a line feed over and over, reading nothing, until
+    // a send has made no progress for `stallMs` (the other end's replies fill both sides'
+    // buffers, so it sits in a send and reads no more). Returns the bytes sent; the connection
+    // is of no further use but stays open until this object goes.
+    long FloodUntilStalled(const std::string& line, int stallMs = 500);
 
 private:
     // Appends what arrives before the time-out; false on time-out, close or error.

@@ -198,3 +198,92 @@ TEST_F(WorkerTest, PostingFailsWithoutARunningWorker) {
     worker_.Stop();
     EXPECT_EQ(worker_.Post({PR_NEXT_PAGE, 0, 0}), kNoWorkerError);
 }
+
+TEST_F(WorkerTest, AFullQueueRefusesPostsAndSaysSoAtMostOnceASecond) {
+    show_->running = true;
+    show_->showRunning = true;
+    show_->Hang("View.GotoSlide");
+    worker_.Start();
+    ASSERT_EQ(worker_.Post({PR_GOTO_PAGE, 2, 0}), 0);
+    WaitFor([&] { return show_->Hanging() == 1; });
+    ASSERT_EQ(show_->Hanging(), 1);
+
+    testing::internal::CaptureStdout();
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < PresentationWorker::kQueueLimit; ++i) {
+        ASSERT_EQ(worker_.Post({PR_NEXT_PAGE, 0, 0}), 0) << i;
+    }
+    int refused = 0;
+    for (int i = 0; i < 30000; ++i) {
+        if (worker_.Post({PR_NEXT_PAGE, 0, 0}) == kQueueFullError) ++refused;
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(refused, 30000);
+    int lines = 0;
+    for (size_t at = out.find("Presentation requests refused"); at != std::string::npos;
+         at = out.find("Presentation requests refused", at + 1)) {
+        ++lines;
+    }
+    EXPECT_GE(lines, 1);
+    EXPECT_LE(lines, 1 + std::chrono::duration_cast<std::chrono::seconds>(took).count()) << out;
+    EXPECT_THAT(out, HasSubstr("  Presentation requests refused: 10000 waiting already; 1 "
+                               "refused since the last such line.\n"));
+
+    // Once the program answers again the queue drains and posts are taken again.
+    show_->Release();
+    bool taken = false;
+    WaitFor([&] { return taken = worker_.Post({PR_GOTO_PAGE, 3, 0}) == 0; });
+    EXPECT_TRUE(taken);
+}
+
+TEST_F(WorkerTest, StopAnswersForTheStoppingThreadWhileTheCallInHandNeedsIt) {
+    show_->running = true;
+    show_->showRunning = true;
+    show_->Hang("View.GotoSlide");
+    worker_.Start();
+    ASSERT_EQ(worker_.Post({PR_GOTO_PAGE, 2, 0}), 0);
+    WaitFor([&] { return show_->Hanging() == 1; });
+    // The call returns only once the stopping thread does its part, as a broadcast to the
+    // program's windows waits for the thread that owns them.
+    EXPECT_TRUE(worker_.Stop(std::chrono::minutes(1), [&] { show_->Release(); }));
+    EXPECT_EQ(show_->position, 2);
+    EXPECT_EQ(worker_.Post({PR_NEXT_PAGE, 0, 0}), kNoWorkerError);
+}
+
+namespace {
+
+// What a worker stuck for good uses: left behind on purpose, as the program leaves it (reachable
+// through a static, so leak checkers stay quiet).
+struct AbandonedWorker {
+    std::shared_ptr<FakeShow> show = std::make_shared<FakeShow>();
+    FakeHost host{show};
+    RecordingInput input;
+    msi_ppt ppt{&host, &input};
+    PresentationWorker worker{ppt, host, input};
+};
+
+}  // namespace
+
+TEST(WorkerStopTest, AWorkerStuckInAHungProgramIsLeftBehindAfterTheLimit) {
+    static AbandonedWorker* const stuck = new AbandonedWorker;
+    stuck->show->running = true;
+    stuck->show->showRunning = true;
+    stuck->show->Hang("View.GotoSlide");
+    stuck->worker.Start();
+    ASSERT_EQ(stuck->worker.Post({PR_GOTO_PAGE, 4, 0}), 0);
+    for (int i = 0; i < 1000 && stuck->show->Hanging() == 0; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(stuck->show->Hanging(), 1);
+
+    testing::internal::CaptureStdout();
+    int answered = 0;
+    EXPECT_FALSE(stuck->worker.Stop(200ms, [&] { ++answered; }));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_GT(answered, 0);
+    EXPECT_THAT(out, HasSubstr("  The presentation program did not return within 200 ms; its "
+                               "worker is left behind.\n"));
+    EXPECT_EQ(stuck->worker.Post({PR_NEXT_PAGE, 0, 0}), kNoWorkerError);
+    EXPECT_EQ(stuck->show->Hanging(), 1);  // still in the call: nothing was freed under it
+}

@@ -110,6 +110,23 @@ TEST_F(SlideshowTest, RunStartsAtSlideOneWithoutSelectionAndLeavesARunningShowAl
         0);
 }
 
+TEST_F(SlideshowTest, AShowStartedInPenOrBlackModeTakesThatMode) {
+    // The mode outlives a show: the next show starts in it, not in the program's arrow.
+    ppt_.mode = MODE_PEN;
+    ppt_.penColor = 0x0000FF;
+    EXPECT_EQ(ppt_.Run(), 1);
+    EXPECT_EQ(show_->pointerType, 2);
+    EXPECT_EQ(show_->pointerColor, 0x0000FFu);
+    EXPECT_EQ(ppt_.mode, MODE_PEN);
+
+    show_->showRunning = false;  // ended outside the program
+    ppt_.mode = MODE_BLACK;
+    EXPECT_EQ(ppt_.Navigate(NavigateDirection::kNext), 1);  // no show: starts one
+    EXPECT_TRUE(show_->showRunning);
+    EXPECT_EQ(show_->viewState, 3);
+    EXPECT_EQ(ppt_.mode, MODE_BLACK);
+}
+
 TEST_F(SlideshowTest, RunFailureIsLoggedWithItsCode) {
     show_->presentationOpen = true;
     show_->Fail("Presentation.SlideShowSettings", kAppError, 1, "no settings", "Fake");
@@ -128,6 +145,11 @@ TEST_F(SlideshowTest, GotoPageClampsToTheSlides) {
     EXPECT_EQ(show_->position, 1);
     EXPECT_EQ(ppt_.GotoPage(99), 1);
     EXPECT_EQ(show_->position, 10);
+    // One past the last slide is the end screen, which the program cannot go to: the last slide.
+    EXPECT_EQ(ppt_.GotoPage(5), 1);
+    EXPECT_EQ(ppt_.GotoPage(11), 1);
+    EXPECT_EQ(show_->position, 10);
+    EXPECT_EQ(show_->Calls().back(), "View.GotoSlide(10,-1)");
     show_->showRunning = false;
     EXPECT_EQ(Output([&] { EXPECT_EQ(ppt_.GotoPage(2), 0); }), "");  // silent without a show
 }

@@ -41,8 +41,8 @@ MainWindow::~MainWindow() {
 bool MainWindow::OnInitDialog() {
     HWND window = handle();
     postTarget_ = window;
-    // Settings, log, hardware address, password, worker, computer name, pointer factors,
-    // autostart and the service, in that order.
+    // Settings, log, hardware address, password, worker, computer name, pointer factors, the
+    // service and autostart, in that order.
     Initialize();
     icon_ = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -179,6 +179,12 @@ void MainWindow::OnDestroy() {
     // The update window; its destruction ends the update thread.
     update_.End(0);
     popup_.End(0);
+}
+
+void MainWindow::AnswerSentMessages() {
+    MSG message;
+    // Peeking delivers the messages sent to this thread; posted ones stay queued.
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void MainWindow::Paint() {

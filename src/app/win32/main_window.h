@@ -48,6 +48,9 @@ protected:
     bool OnInitDialog() override;
     void OnCommand(int id, int code, HWND control) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+    // Delivers what other threads send to this thread's windows, while the shutdown waits for
+    // the presentation worker (whose cursor restore broadcasts to them).
+    void AnswerSentMessages() override;
 
 private:
     void SkinButtons();

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <memory>
+
 #include "app/win32/main_window.h"
 #include "app/win32/tray_icon.h"
 #include "platform/automation_host.h"
@@ -51,8 +53,15 @@ int RunWindowsProgram() {
     CoInitialize(nullptr);
     SocketLibraryStartup();
     {
-        MainWindow window(CreateSystemInputInjector(), CreateSystemAutomationHost());
-        window.RunModal(nullptr);
+        auto window =
+            std::make_unique<MainWindow>(CreateSystemInputInjector(), CreateSystemAutomationHost());
+        window->RunModal(nullptr);
+        if (window->WorkerLeftBehind()) {
+            // The worker is stuck in a call into a hung presentation program and still uses the
+            // window object and what it owns: leaked on purpose, the process ends without it.
+            [[maybe_unused]] static MainWindow* leftBehind = nullptr;
+            leftBehind = window.release();
+        }
     }
     SocketLibraryCleanup();
     CoUninitialize();

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -61,6 +62,16 @@ void CloseSocket(SocketHandle s) {
     // shutdown wakes a thread that waits on the socket in poll; close alone would not.
     shutdown(Fd(s), SHUT_RDWR);
     close(Fd(s));
+}
+
+void AbortConnection(SocketHandle s) {
+    // shutdown wakes waiters in poll and senders blocked for room (they fail with EPIPE).
+    if (s != kNoSocket) shutdown(Fd(s), SHUT_RDWR);
+}
+
+bool SetSendTimeout(SocketHandle s, int timeoutMs) {
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    return setsockopt(Fd(s), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
 bool SetReuseAddress(SocketHandle s) {

@@ -51,6 +51,20 @@ void CloseSocket(SocketHandle s) {
     if (s != kNoSocket) closesocket(Sock(s));
 }
 
+void AbortConnection(SocketHandle s) {
+    if (s == kNoSocket) return;
+    shutdown(Sock(s), SD_BOTH);
+    // shutdown leaves a send that waits for room waiting; cancelling the socket's pending I/O
+    // ends it (with WSA_OPERATION_ABORTED), from whichever thread issued it.
+    CancelIoEx(reinterpret_cast<HANDLE>(Sock(s)), nullptr);
+}
+
+bool SetSendTimeout(SocketHandle s, int timeoutMs) {
+    DWORD ms = static_cast<DWORD>(timeoutMs);
+    return setsockopt(Sock(s), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
+                      sizeof ms) == 0;
+}
+
 bool SetReuseAddress(SocketHandle s) {
     BOOL on = TRUE;
     return setsockopt(Sock(s), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on),

@@ -117,8 +117,9 @@ protected:
     void StartProgram(const std::string& module) {
         program_ = std::make_unique<ProgramProcess>();
         program_->officeModule = module;
-        ASSERT_TRUE(
-            program_->Start(CORVANE_PROGRAM, serverNs_, folder_ + "/program", display_, home_));
+        // Headless: a settings window would take the keyboard from the test's window.
+        ASSERT_TRUE(program_->Start(CORVANE_PROGRAM, serverNs_, folder_ + "/program", display_,
+                                    home_, {"--headless"}));
         ASSERT_TRUE(program_->WaitForOutput("CorvaneServer Version:")) << program_->Output();
     }
     std::string Log() { return ReadFileText(folder_ + "/program/CorvaneServer.log"); }

@@ -1,5 +1,7 @@
 #include "desktop.h"
 
+#include <shellapi.h>
+
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -120,4 +122,36 @@ std::string RunValue() {
         RegQueryValueExA(key, "VolaServer", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return result == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : "<none>";
+}
+
+UnmanagedWindows::UnmanagedWindows(const std::string& exe)
+    : key_("Software\\Wine\\AppDefaults\\" + exe + "\\X11 Driver") {
+    RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Managed", REG_SZ, "N", 2);
+}
+
+UnmanagedWindows::~UnmanagedWindows() {
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Managed");
+}
+
+TrayIconOfOurOwn::TrayIconOfOurOwn() {
+    window_ = CreateWindowExW(0, L"STATIC", L"test tray icon", WS_POPUP, 0, 0, 1, 1, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window_;
+    icon.uID = 1;
+    icon.uFlags = NIF_ICON | NIF_TIP;
+    icon.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // the application icon
+    lstrcpyW(icon.szTip, L"test");
+    Shell_NotifyIconW(NIM_ADD, &icon);
+    Pump(100);
+}
+
+TrayIconOfOurOwn::~TrayIconOfOurOwn() {
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window_;
+    icon.uID = 1;
+    Shell_NotifyIconW(NIM_DELETE, &icon);
+    DestroyWindow(window_);
 }

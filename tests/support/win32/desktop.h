@@ -44,3 +44,32 @@ void Press(HWND dialog, int id);
 
 // The value "VolaServer" of the per-user Run key, or "<none>".
 std::string RunValue();
+
+// While it lives, Wine leaves the windows of the program `exe` ("CorvaneServer.exe") unmanaged
+// (HKCU\Software\Wine\AppDefaults\<exe>\X11 Driver, Managed=N). With no window manager on the
+// test display Wine otherwise waits about 2 s for each managed window it hides or destroys,
+// which would swamp what a test times of the program itself. Set before the program starts.
+class UnmanagedWindows {
+public:
+    explicit UnmanagedWindows(const std::string& exe);
+    ~UnmanagedWindows();
+    UnmanagedWindows(const UnmanagedWindows&) = delete;
+    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+
+private:
+    std::string key_;
+};
+
+// While it lives, an icon of the test's own stays in the notification area, so that Wine's
+// stand-in tray window does not hide when the program removes its icon (with no window manager
+// that hiding costs Wine about 2 s, which would swamp what a test times of the program itself).
+class TrayIconOfOurOwn {
+public:
+    TrayIconOfOurOwn();
+    ~TrayIconOfOurOwn();
+    TrayIconOfOurOwn(const TrayIconOfOurOwn&) = delete;
+    TrayIconOfOurOwn& operator=(const TrayIconOfOurOwn&) = delete;
+
+private:
+    HWND window_ = nullptr;
+};

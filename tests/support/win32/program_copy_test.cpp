@@ -7,12 +7,6 @@
 #include "phone_client.h"
 #include "platform/socket.h"
 
-namespace {
-
-constexpr int kShutdownCommand = 32773;  // the tray menu's "Shutdown"
-
-}  // namespace
-
 void ProgramCopyTest::SetUp() {
     ASSERT_EQ(SocketLibraryStartup(), 0);
     if (PhoneClient(kPort).Connected()) {

@@ -16,6 +16,7 @@
 class ProgramCopyTest : public ::testing::Test {
 protected:
     static constexpr std::uint16_t kPort = 33589;
+    static constexpr int kShutdownCommand = 32773;  // the tray menu's "Shutdown"
 
     // `program`: the built CorvaneServer.exe (a Unix path); `tag` names the folder.
     ProgramCopyTest(std::string program, std::string tag)

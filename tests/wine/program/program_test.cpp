@@ -97,6 +97,27 @@ TEST_F(ProgramTest, StartsHiddenServesPhonesAndShutsDownInOrder) {
     EXPECT_NE(output.find("CorvaneServer Version:  1.52"), std::string::npos) << output;
 }
 
+TEST_F(ProgramTest, PeersThatSendWithoutReadingDoNotDelayTheShutdown) {
+    // Timed: without Wine's waits for a window manager that is not there.
+    UnmanagedWindows unmanaged("CorvaneServer.exe");
+    TrayIconOfOurOwn trayStaysShown;
+    StartProgram();
+    if (HasFatalFailure()) return;
+    // Neither reads what the program answers: one logged in and asking for the longest answer,
+    // one that never logs in. Each leaves the program's thread for it waiting in a send.
+    PhoneClient in(kPort), out(kPort);
+    ASSERT_EQ(in.Login("in,Flood", "735"), "Login:OK\n");
+    EXPECT_GT(in.FloodUntilStalled("QueryInfo:CmdList"), 0);
+    ASSERT_TRUE(out.Connected());
+    EXPECT_GT(out.FloodUntilStalled("Login:out,wrong"), 0);
+
+    const ULONGLONG start = GetTickCount64();
+    PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
+    EXPECT_EQ(program_->WaitExit(30000), 0u);
+    EXPECT_LT(GetTickCount64() - start, 2000u) << ReadFileText(output_);
+    window_ = nullptr;  // already shut down
+}
+
 TEST_F(ProgramTest, SecondStartShowsTheFirstCopyAndEndsAtOnce) {
     StartProgram();
     if (HasFatalFailure()) return;

@@ -24,7 +24,56 @@ void TrayMouse(HWND window, UINT mouseMessage) {
     SendMessageW(window, kTrayCallbackMessage, 0, mouseMessage);
 }
 
+// A presentation program host whose first look for a running program (the worker's idle
+// refresh) waits until the shutdown has begun to stop the worker, then sends the main window a
+// message and waits for the answer, as the cursor restore's settings broadcast does.
+class HostThatSendsToTheWindow : public AutomationHost {
+public:
+    std::int32_t LookUpClass(const char*) override { return kClassStringError; }
+    std::shared_ptr<_Application> Create(const char*, std::int32_t* hr) override {
+        *hr = kClassStringError;
+        return nullptr;
+    }
+    std::shared_ptr<_Application> GetRunning(const char*) override {
+        if (entered.exchange(true)) return nullptr;
+        const ULONGLONG deadline = GetTickCount64() + 30000;
+        MainWindow* main = nullptr;
+        while (GetTickCount64() < deadline) {
+            main = window.load();
+            // The shutdown lets go of the worker right before it waits for it.
+            if (main != nullptr && main->worker.load() == nullptr) break;
+            Sleep(5);
+        }
+        if (main != nullptr) {
+            DWORD_PTR result = 0;
+            answered =
+                SendMessageTimeoutW(main->handle(), WM_NULL, 0, 0, SMTO_BLOCK, 20000, &result) != 0;
+        }
+        return nullptr;
+    }
+    bool GetWindowRect(WindowHandle, WindowRect*) override { return false; }
+    void SetForegroundWindow(WindowHandle) override {}
+    void SetActiveWindow(WindowHandle) override {}
+    void InstallPenCursor() override {}
+    void RestoreSystemCursors() override {}
+
+    std::atomic<MainWindow*> window{nullptr};
+    std::atomic<bool> entered{false};
+    std::atomic<bool> answered{false};
+};
+
 }  // namespace
+
+TEST_F(MainWindowTest, ShutdownAnswersTheWindowWhileItWaitsForTheWorker) {
+    auto owned = std::make_unique<HostThatSendsToTheWindow>();
+    HostThatSendsToTheWindow* host = owned.get();
+    Open(kEnglish, std::move(owned));
+    host->window = window_.get();
+    ASSERT_TRUE(PumpUntil([&] { return host->entered.load(); }, 10000));
+    ShutDown();
+    EXPECT_TRUE(host->answered);
+    EXPECT_FALSE(window_->WorkerLeftBehind());
+}
 
 TEST_F(MainWindowTest, StartsHiddenAndStaysHiddenUntilAskedFromTheTray) {
     Open();

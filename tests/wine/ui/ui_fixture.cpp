@@ -66,19 +66,20 @@ void MainWindowTest::TearDown() {
     Pump(50);
 }
 
-void MainWindowTest::Open(LANGID language) {
+void MainWindowTest::Open(LANGID language, std::unique_ptr<AutomationHost> host) {
     // The program keeps Chinese only for a Chinese (PRC) user locale; the test sets the thread
     // language itself, as such a locale would leave it.
     SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
     SetThreadUILanguage(language);
     ChooseInterfaceLanguage(language);
+    if (!host) host = CreateSystemAutomationHost();
     ServiceEndpoints endpoints;
     endpoints.tcpPort = 0;
     endpoints.udpPort = udpPort_;
     endpoints.bindAddress = "127.0.0.1";
     endpoints.options = &options_;
     window_ = std::make_unique<MainWindow>(CreateSystemInputInjector(),
-                                           CreateSystemAutomationHost(), endpoints);
+                                           std::move(host), endpoints);
     ASSERT_TRUE(window_->Create(nullptr));
     Pump(100);
 }

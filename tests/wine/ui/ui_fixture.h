@@ -13,6 +13,7 @@
 
 #include "app/win32/main_window.h"
 #include "desktop.h"
+#include "platform/automation_host.h"
 #include "service/control_server.h"
 
 constexpr LANGID kEnglish = 0x0409;
@@ -25,8 +26,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the main window (hidden, as at start-up) with its resources in `language`.
-    void Open(LANGID language = kEnglish);
+    // Creates the main window (hidden, as at start-up) with its resources in `language`, and
+    // the system's automation host unless one is given.
+    void Open(LANGID language = kEnglish, std::unique_ptr<AutomationHost> host = nullptr);
     // The tray menu's "Shutdown"; pumps until the window is gone.
     void ShutDown();
 

@@ -8,8 +8,12 @@
 //   fake_powerpoint.exe [-Embedding]          serves; the state goes to the file named by the
 //                                             environment variable FAKE_PPT_STATE, and a file
 //                                             FAKE_PPT_STATE.fail naming a member makes that
-//                                             member fail; FAKE_PPT_STATE.exit ends the server
-//                                             in order, FAKE_PPT_STATE.crash at once.
+//                                             member fail; FAKE_PPT_STATE.hang naming a member
+//                                             makes its calls hang (until the exit file
+//                                             appears), or with a number of milliseconds
+//                                             behind the name, answer that late;
+//                                             FAKE_PPT_STATE.exit ends the server in order,
+//                                             FAKE_PPT_STATE.crash at once.
 //                                             FAKE_PPT_SHOW_RECT="left,top,width,height" puts
 //                                             the show window there (default: the whole
 //                                             primary screen). What the left button does in the
@@ -23,6 +27,7 @@
 #include <windowsx.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,6 +72,7 @@ struct State {
     HWND window = nullptr;
     std::string path;
     std::string lastCall;
+    std::string held;  // the call that hung or answered late most recently ("hang:Next")
 };
 State g;
 
@@ -84,11 +90,16 @@ void WriteState() {
     if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
         std::fprintf(f,
                      "pid=%lu running=%d position=%d state=%d pointer=%d color=%d visible=%d "
-                     "width=%ld height=%ld last=%s\n",
+                     "width=%ld height=%ld last=%s held=%s\n",
                      GetCurrentProcessId(), g.running ? 1 : 0, g.position, g.state, g.pointerType,
-                     g.color, g.visible, r.right - r.left, r.bottom - r.top, g.lastCall.c_str());
+                     g.color, g.visible, r.right - r.left, r.bottom - r.top, g.lastCall.c_str(),
+                     g.held.c_str());
         std::fclose(f);
-        MoveFileExA(tmp.c_str(), g.path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        // The test reads the file all the time; while it has it open the move is refused.
+        for (int i = 0; i < 200; ++i) {
+            if (MoveFileExA(tmp.c_str(), g.path.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+            Sleep(5);
+        }
     }
 }
 
@@ -113,6 +124,44 @@ bool ShouldFail(const std::string& member) {
         wanted.resize(space);
     }
     return wanted == member;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The hang file: "<member>" hangs every call of it, "<member> <ms>" delays each by that much.
+// Returns the delay, -1 for a hang, 0 for no hang.
+int HangFor(const std::string& member) {
+    if (g.path.empty()) return 0;
+    char text[256] = "";
+    FILE* f = std::fopen((g.path + ".hang").c_str(), "rb");
+    if (!f) return 0;
+    size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    text[n] = 0;
+    std::string wanted(text);
+    while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
+    int delay = -1;
+    const size_t space = wanted.find(' ');
+    if (space != std::string::npos) {
+        delay = std::atoi(wanted.c_str() + space + 1);
+        wanted.resize(space);
+    }
+    return wanted == member ? delay : 0;
+}
+
+// A program that stops answering: the call does not return (its thread serves nothing else
+// meanwhile) until the time is up or the exit file appears.
+void Hang(const std::string& member, int delay) {
+    g.lastCall = (delay < 0 ? "hang:" : "slow:") + member;
+    g.held = g.lastCall;
+    WriteState();
+    const ULONGLONG until = delay < 0 ? ~0ull : GetTickCount64() + static_cast<ULONGLONG>(delay);
+    while (GetTickCount64() < until) {
+        if (FileExists(g.path + ".exit")) return;
+        Sleep(20);
+    }
 }
 
 // One line of the left button's doings, as the pen of the real program would follow them.
@@ -234,6 +283,10 @@ public:
         if (id < 1 || static_cast<size_t>(id) > Names().size()) return DISP_E_MEMBERNOTFOUND;
         const std::string name = Names()[static_cast<size_t>(id - 1)];
         SetErrorInfo(0, nullptr);
+        if (const int delay = HangFor(name)) {
+            Hang(name, delay);
+            if (FileExists(g.path + ".exit")) return RPC_E_SERVERFAULT;
+        }
         if (ShouldFail(name)) {
             // A failure code of the program's own interface facility, as its members raise.
             return Fail(static_cast<HRESULT>(0x80048240), L"Told to fail.",
