@@ -293,6 +293,13 @@ TEST_F(ProgramTest, UnpackedPackageKeepsItsFilesInTheXdgFoldersAndServes) {
     ASSERT_EQ(std::system(("dpkg -x '" CORVANE_DEB "' '" + root + "'").c_str()), 0);
     const std::string executable = root + "/usr/bin/CorvaneServer";
     ASSERT_TRUE(std::filesystem::exists(root + "/usr/bin/corvane-remote"));
+    // The menu entry opens a terminal only for a program without its desktop face.
+    const std::string entry = ReadFileText(root + "/usr/share/applications/corvaneserver.desktop");
+#if defined(CORVANE_DESKTOP_FACE_BUILT)
+    EXPECT_NE(entry.find("\nTerminal=false\n"), std::string::npos) << entry;
+#else
+    EXPECT_NE(entry.find("\nTerminal=true\n"), std::string::npos) << entry;
+#endif
 
     // XDG values may name HOME as "~"; the folders expected are below HOME.
     struct Run {
