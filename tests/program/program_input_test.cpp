@@ -20,27 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Every keycode the server has down, by XQueryKeymap.
-std::vector<int> KeysDown(Display* display) {
-    char keys[32];
-    XQueryKeymap(display, keys);
-    std::vector<int> down;
-    for (int code = 8; code < 256; ++code) {
-        if (keys[code / 8] & (1 << (code % 8))) down.push_back(code);
-    }
-    return down;
-}
-
-// The pointer buttons the server has down, as XQueryPointer's mask.
-unsigned ButtonsDown(Display* display) {
-    Window root = 0, child = 0;
-    int rootX = 0, rootY = 0, x = 0, y = 0;
-    unsigned mask = 0;
-    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                  &mask);
-    return mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
-}
-
 // UTF-8 of one code point beyond U+FFFF.
 std::string Utf8Astral(char32_t c) {
     return {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),

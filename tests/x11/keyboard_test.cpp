@@ -36,17 +36,6 @@ void TypeUnits(InputInjector& injector, const std::u16string& text) {
     injector.Keys(records);
 }
 
-// Every keycode the server has down, by XQueryKeymap.
-std::vector<int> KeysDown(Display* display) {
-    char keys[32];
-    XQueryKeymap(display, keys);
-    std::vector<int> down;
-    for (int code = 8; code < 256; ++code) {
-        if (keys[code / 8] & (1 << (code % 8))) down.push_back(code);
-    }
-    return down;
-}
-
 bool RowIsEmpty(const std::vector<KeySym>& map, int minKeycode, int per, unsigned code) {
     for (int i = 0; i < per; ++i) {
         if (map[static_cast<size_t>((static_cast<int>(code) - minKeycode) * per + i)] != NoSymbol)

@@ -15,15 +15,6 @@ namespace {
 
 using Axis = SensitivityControls::Axis;
 
-QLabel* AddLabel(QWidget* page, const char* name, const std::string& text, DialogRect rect,
-                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-    auto* label = new QLabel(QString::fromStdString(text), page);
-    label->setObjectName(name);
-    label->setAlignment(align);
-    Place(label, rect, kPageUnits);
-    return label;
-}
-
 // The Windows trackbar keeps a margin inside its rectangle on both ends of its channel; the
 // toolkit's slider draws its groove to its edges, so it is placed that much inside.
 constexpr int kSliderMargin = 6;
@@ -51,15 +42,8 @@ AdvancedPage::AdvancedPage(CorvaneApplication& app, FaceLanguage language, QWidg
     : QWidget(parent), app_(app), sensitivity_(app) {
     const FaceTexts& texts = TextsFor(language);
     const AdvancedLayout& layout = AdvancedLayoutFor(language);
-    setObjectName("advancedPage");
-    // The pages' 8 points, not the main window's 9.
-    setFont(DialogFont());
-    SetBackground(this, kAdvancedPageColor);
-    Place(this, layout.page, kPageUnits);
-
-    auto* group = new QFrame(this);
-    group->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Place(group, layout.group, kPageUnits);
+    SetUpPage(this, "advancedPage", kAdvancedPageColor, layout.page);
+    QFrame* group = AddGroupFrame(this, layout.group);
     AddLabel(this, "title", texts.settings, layout.title, Qt::AlignHCenter | Qt::AlignTop);
     AddLabel(this, "sensitivityLabel", texts.mouseSensitivity, layout.sensitivityLabel);
     AddLabel(this, "horizontalLabel", texts.horizontal, layout.horizontalLabel);
@@ -119,10 +103,7 @@ void AdvancedPage::SliderLetGo(Axis axis) {
 
 AboutPage::AboutPage(FaceLanguage language, QWidget* parent) : QWidget(parent) {
     const FaceTexts& texts = TextsFor(language);
-    setObjectName("aboutPage");
-    setFont(DialogFont());
-    SetBackground(this, kAboutPageColor);
-    Place(this, kAbout.page, kPageUnits);
+    SetUpPage(this, "aboutPage", kAboutPageColor, kAbout.page);
     auto* text = new QTextEdit(this);
     text->setObjectName("aboutText");
     text->setPlainText(QString::fromStdString(texts.aboutText));

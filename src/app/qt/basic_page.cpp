@@ -11,36 +11,11 @@
 #include "app/qt/skin_button.h"
 #include "shell/application.h"
 
-namespace {
-
-QLabel* AddLabel(QWidget* page, const char* name, const std::string& text, DialogRect rect,
-                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-    auto* label = new QLabel(QString::fromStdString(text), page);
-    label->setObjectName(name);
-    label->setAlignment(align);
-    Place(label, rect, kPageUnits);
-    return label;
-}
-
-// The group box of the Windows page: an etched frame without a title.
-QFrame* AddGroupFrame(QWidget* page, DialogRect rect) {
-    auto* frame = new QFrame(page);
-    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Place(frame, rect, kPageUnits);
-    return frame;
-}
-
-}  // namespace
-
 BasicPage::BasicPage(CorvaneApplication& app, FaceLanguage language, QWidget* parent)
     : QWidget(parent), app_(app), language_(language) {
     const FaceTexts& texts = TextsFor(language);
     const BasicLayout& layout = BasicLayoutFor(language);
-    setObjectName("basicPage");
-    // The pages' 8 points, not the main window's 9.
-    setFont(DialogFont());
-    SetBackground(this, kBasicPageColor);
-    Place(this, layout.page, kPageUnits);
+    SetUpPage(this, "basicPage", kBasicPageColor, layout.page);
     QFrame* group = AddGroupFrame(this, layout.group);
 
     service_ = new SkinButton(this);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QPalette>
 #include <QTextDocument>
@@ -127,4 +128,27 @@ void SetBackground(QWidget* widget, const QColor& color) {
     palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+void SetUpPage(QWidget* page, const char* name, const QColor& background, DialogRect rect) {
+    page->setObjectName(name);
+    page->setFont(DialogFont());
+    SetBackground(page, background);
+    Place(page, rect, kPageUnits);
+}
+
+QLabel* AddLabel(QWidget* page, const char* name, const std::string& text, DialogRect rect,
+                 Qt::Alignment align) {
+    auto* label = new QLabel(QString::fromStdString(text), page);
+    label->setObjectName(name);
+    label->setAlignment(align);
+    Place(label, rect, kPageUnits);
+    return label;
+}
+
+QFrame* AddGroupFrame(QWidget* page, DialogRect rect) {
+    auto* frame = new QFrame(page);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Place(frame, rect, kPageUnits);
+    return frame;
 }

@@ -11,6 +11,10 @@
 #include "app/qt/face_layout.h"
 #include "app/qt/face_texts.h"
 
+#include <string>
+
+class QFrame;
+class QLabel;
 class QTextEdit;
 class QWidget;
 
@@ -58,3 +62,12 @@ bool DocumentFits(const QTextEdit* box);
 
 // A background colour of the widget's own, painted behind its children.
 void SetBackground(QWidget* widget, const QColor& color);
+
+// A page of the main window: its object name, the pages' font (8 points, not the main window's
+// 9), its background and its place.
+void SetUpPage(QWidget* page, const char* name, const QColor& background, DialogRect rect);
+// A label on a page, placed in the pages' base units.
+QLabel* AddLabel(QWidget* page, const char* name, const std::string& text, DialogRect rect,
+                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop);
+// The group box of the Windows pages: an etched frame without a title.
+QFrame* AddGroupFrame(QWidget* page, DialogRect rect);

@@ -26,6 +26,25 @@ std::string SharedDisplayName() {
     return std::string();
 }
 
+std::vector<int> KeysDown(Display* display) {
+    char keys[32];
+    XQueryKeymap(display, keys);
+    std::vector<int> down;
+    for (int code = 8; code < 256; ++code) {
+        if (keys[code / 8] & (1 << (code % 8))) down.push_back(code);
+    }
+    return down;
+}
+
+unsigned ButtonsDown(Display* display) {
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
+                  &mask);
+    return mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
 SeenEvent KeyEvent(int type, KeySym sym) {
     SeenEvent event;
     event.type = type;

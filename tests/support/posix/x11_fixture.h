@@ -30,6 +30,11 @@ struct SeenEvent {
     int x = 0, y = 0;  // root coordinates
 };
 
+// Every keycode the server has down (XQueryKeymap), and the pointer buttons it has down (as
+// XQueryPointer's mask): what a stuck key or button would show.
+std::vector<int> KeysDown(Display* display);
+unsigned ButtonsDown(Display* display);
+
 // Expected events, for comparing with what came: only what Describe shows is set.
 SeenEvent KeyEvent(int type, KeySym sym);
 SeenEvent ButtonEvent(int type, unsigned button);
