@@ -22,6 +22,8 @@ struct ServerOptions {
     // A reply that cannot go out for this long ends its connection: only a peer that keeps
     // sending but stops reading gets there.
     int sendTimeoutMs = 5000;
+    // How long Stop waits for the connection threads once it has aborted their connections.
+    int connectionStopLimitMs = 3000;
     std::uint16_t multicastPort = kMulticastPort;
     std::function<AdapterTableResult(std::vector<AdapterInfo>*)> readAdapters = ReadAdapterTable;
     // The login throttle's clock; empty: the steady clock.
@@ -51,9 +53,13 @@ public:
 
     // Ends the service: closes every socket, aborts every open connection (so a peer that does
     // not read cannot hold it up), waits up to 1.5 s for the three service threads (a thread that
-    // misses that is left to finish on its own) and then for every connection thread.
-    // Creator's thread only.
+    // misses that is left to finish on its own) and up to connectionStopLimitMs for every
+    // connection thread. Creator's thread only.
     void Stop();
+    // After Stop: true when a connection thread had not ended by then (a command handler that
+    // did not return, or a thread the system never ran). It may still call the command handler
+    // with the owner, so the owner must never be destroyed. Creator's thread.
+    bool ConnectionsLeftBehind() const;
 
     // The login password for the next logins. Any thread; readers never see half a text.
     void SetPassword(const std::string& password);

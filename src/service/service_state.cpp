@@ -245,11 +245,18 @@ void ServiceState::Stop() {
         }
     }
     // Every connection was aborted above, so each thread ends as soon as its command handler
-    // returns. Their handlers use the owner, which may go once Stop returns: no time limit.
+    // returns. One that has not by the limit is left behind: it keeps this object alive, and
+    // the owner is told not to go (ConnectionsLeftBehind).
     {
         std::unique_lock<std::mutex> held(connectionsChanged_.Lock());
-        connectionsChanged_.WaitUntil(held, StopSignal::Clock::time_point::max(),
-                                      [this] { return connections_.empty(); });
+        const auto deadline = StopSignal::Clock::now() +
+                              std::chrono::milliseconds(options.connectionStopLimitMs);
+        if (!connectionsChanged_.WaitUntil(held, deadline,
+                                           [this] { return connections_.empty(); })) {
+            connectionsLeftBehind_ = true;
+            LogPrintf("%u phone connection(s) did not end within %d ms; left behind.\n",
+                      static_cast<unsigned>(connections_.size()), options.connectionStopLimitMs);
+        }
     }
     if (allEnded) {
         std::lock_guard<std::mutex> guard(multicastLock);
@@ -262,6 +269,8 @@ ControlServer::ControlServer(std::shared_ptr<ServiceState> state) : state_(std::
 ControlServer::~ControlServer() { Stop(); }
 
 void ControlServer::Stop() { state_->Stop(); }
+
+bool ControlServer::ConnectionsLeftBehind() const { return state_->ConnectionsLeftBehind(); }
 
 void ControlServer::SetPassword(const std::string& password) { state_->SetPassword(password); }
 

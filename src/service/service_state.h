@@ -34,6 +34,8 @@ public:
     // misses that is left to finish on its own) and then for every connection thread.
     // Creator's thread only; once.
     void Stop();
+    // After Stop: whether a connection thread was left behind. Creator's thread.
+    bool ConnectionsLeftBehind() const { return connectionsLeftBehind_; }
 
     // A connection's life, so that Stop can end it. BeginConnection counts the accepted socket
     // before its thread starts (accept thread); false when the service is stopping, and the
@@ -86,6 +88,7 @@ private:
     std::mutex passwordLock_;
     std::string password_;
     bool stopped_ = false;
+    bool connectionsLeftBehind_ = false;
 
     std::thread threads_[3];
     std::mutex exitLock_;

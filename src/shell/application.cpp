@@ -125,6 +125,7 @@ int CorvaneApplication::StartService() {
 void CorvaneApplication::StopService() {
     if (!service_) return;
     service_->Stop();
+    if (service_->ConnectionsLeftBehind()) threadsLeftBehind_ = true;
     service_.reset();
 }
 
@@ -183,8 +184,10 @@ void CorvaneApplication::Shutdown() {
     worker = nullptr;
     // A presentation program that hangs in a call must not hang the shutdown: after the limit
     // the worker stays behind with everything it uses, and the program ends without it.
-    workerLeftBehind_ = !worker_->Stop(std::chrono::milliseconds(kWorkerStopLimitMs),
-                                       [this] { AnswerSentMessages(); });
+    if (!worker_->Stop(std::chrono::milliseconds(kWorkerStopLimitMs),
+                       [this] { AnswerSentMessages(); })) {
+        threadsLeftBehind_ = true;
+    }
     // A stroke begun and never ended, or a key a command left down, must not outlive us: the
     // presenter would be left with a pressed button.
     input_->ReleaseAll();

@@ -36,13 +36,14 @@ public:
     void Initialize();
     // Orderly end: service, worker, held keys and buttons released, the settings written at
     // exit, system cursors. Main thread. The worker gets kWorkerStopLimitMs to finish the
-    // request in hand; see WorkerLeftBehind.
+    // request in hand; see ThreadsLeftBehind.
     void Shutdown();
     static constexpr int kWorkerStopLimitMs = 3000;
-    // True after a Shutdown that had to leave the presentation worker behind, stuck in a call
-    // into a hung presentation program. That thread still uses this object and what it owns:
-    // the caller must then never destroy it (the program leaks it on purpose and ends).
-    bool WorkerLeftBehind() const { return workerLeftBehind_; }
+    // True once a stop had to leave a thread behind: the presentation worker stuck in a call
+    // into a hung presentation program, or a phone connection's thread that did not end. That
+    // thread still uses this object and what it owns: the caller must then never destroy it
+    // (the program leaks it on purpose and ends).
+    bool ThreadsLeftBehind() const { return threadsLeftBehind_; }
 
     // (Re)creates the service with the current password; 0 when it runs, -1 otherwise.
     int StartService();
@@ -94,7 +95,7 @@ private:
     bool autoStartOn_ = false;
     bool initialized_ = false;
     bool shutDown_ = false;
-    bool workerLeftBehind_ = false;
+    bool threadsLeftBehind_ = false;
 };
 
 // The hardware address phones see: the first adapter with a non-zero six-byte address, or

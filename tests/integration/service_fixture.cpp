@@ -9,6 +9,11 @@ int RecordingHandler::Handle(const char* clientId, const char* command, const ch
         std::lock_guard<std::mutex> guard(self->lock_);
         self->calls_.push_back({clientId, command, parameter});
     }
+    if (std::strcmp(command, "Hold") == 0) {
+        std::unique_lock<std::mutex> held(self->lock_);
+        self->released_.wait(held, [self] { return !self->holding_; });
+        return 0;
+    }
     if (std::strcmp(command, "Fill") == 0) {
         std::memset(reply, 'f', kFillReply - 1);
         reply[kFillReply - 1] = '\n';
@@ -21,6 +26,19 @@ int RecordingHandler::Handle(const char* clientId, const char* command, const ch
         return static_cast<int>(n + 1);
     }
     return 0;
+}
+
+void RecordingHandler::Hold() {
+    std::lock_guard<std::mutex> guard(lock_);
+    holding_ = true;
+}
+
+void RecordingHandler::Release() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        holding_ = false;
+    }
+    released_.notify_all();
 }
 
 std::vector<HandlerCall> RecordingHandler::Calls() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,9 +27,15 @@ public:
     // kFillReply bytes (a line of "f"), so that a peer that does not read fills up quickly.
     std::vector<HandlerCall> Calls();
     static constexpr int kFillReply = 8000;
+    // While held, every "Hold" command waits in the handler until Release: a command that does
+    // not return.
+    void Hold();
+    void Release();
 
 private:
     std::mutex lock_;
+    std::condition_variable released_;
+    bool holding_ = false;
     std::vector<HandlerCall> calls_;
 };
 

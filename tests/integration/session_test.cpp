@@ -4,6 +4,7 @@
 
 #include "service_fixture.h"
 #include "support/log.h"
+#include "wait_until.h"
 
 using namespace std::chrono_literals;
 using testing::internal::CaptureStdout;
@@ -175,6 +176,7 @@ TEST_F(ServiceTest, StopClosesConnectedPhonesWithinAboutASecond) {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, 2500ms);  // generous: a bound on hanging, not a performance target
     EXPECT_EQ(server_->ActiveConnections(), 0u);
+    EXPECT_FALSE(server_->ConnectionsLeftBehind());
     EXPECT_TRUE(a.WaitClosed(500));
     EXPECT_TRUE(b.WaitClosed(500));
     EXPECT_TRUE(c.WaitClosed(500));
@@ -194,6 +196,35 @@ TEST_F(ServiceTest, PeersThatSendWithoutReadingDoNotHoldUpStop) {
     // Generous, and well below the send time-out: a bound on hanging, not a performance target.
     EXPECT_LT(took, 2500ms);
     EXPECT_EQ(server_->ActiveConnections(), 0u);
+}
+
+TEST_F(ServiceTest, AConnectionThatDoesNotEndCannotHoldUpStop) {
+    options_.connectionStopLimitMs = 300;
+    server_->Stop();
+    server_ = StartService();
+    ASSERT_NE(server_, nullptr);
+    handler_.Hold();
+    PhoneClient held(Port());
+    ASSERT_EQ(held.Login("held", "735"), "Login:OK\n");
+    ASSERT_TRUE(held.SendLine("Hold:"));
+    auto holding = [&] {
+        for (const HandlerCall& call : handler_.Calls()) {
+            if (call.command == "Hold") return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(WaitUntil(holding, 10s));
+    // Stop returns although the command never does, and says so.
+    CaptureStdout();
+    server_->Stop();
+    const std::string log = GetCapturedStdout();
+    EXPECT_TRUE(server_->ConnectionsLeftBehind());
+    EXPECT_NE(log.find("1 phone connection(s) did not end within 300 ms; left behind.\n"),
+              std::string::npos)
+        << log;
+    // The thread left behind ends on its own once its command returns.
+    handler_.Release();
+    EXPECT_TRUE(WaitUntil([&] { return server_->ActiveConnections() == 0; }, 10s));
 }
 
 TEST_F(ServiceTest, APeerThatStopsReadingIsDroppedAfterTheSendTimeOut) {

@@ -79,7 +79,7 @@ TEST_F(ApplicationTest, PhonesAreServedBeforeTheAutostartStep) {
     EXPECT_EQ(application.autoStartSteps, 1);
     EXPECT_TRUE(application.servingAtAutoStart);
     application.Shutdown();
-    EXPECT_FALSE(application.WorkerLeftBehind());
+    EXPECT_FALSE(application.ThreadsLeftBehind());
 }
 
 TEST_F(ApplicationTest, AHungPresentationProgramDoesNotHoldUpTheShutdown) {
@@ -100,7 +100,7 @@ TEST_F(ApplicationTest, AHungPresentationProgramDoesNotHoldUpTheShutdown) {
     application->SetFactors(30, 70);
     application->Shutdown();
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(application->WorkerLeftBehind());
+    EXPECT_TRUE(application->ThreadsLeftBehind());
     EXPECT_THAT(out, HasSubstr("The presentation program did not return within 3000 ms"));
     // The rest of the shutdown went on: the settings kept for the next start are written.
     EXPECT_EQ(ReadSetting(kVertKey), "30");

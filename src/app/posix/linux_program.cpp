@@ -143,8 +143,8 @@ int RunLinuxProgram(int argc, char** argv, DesktopFace face) {
     updater->Join();
     updater.reset();
     program->Shutdown();
-    if (program->WorkerLeftBehind()) {
-        // The worker is stuck in a call into the presentation program and still uses the
+    if (program->ThreadsLeftBehind()) {
+        // A thread stuck in a call (the presentation program, a phone's command) still uses the
         // program object: leaked on purpose (reachable, so leak checkers stay quiet).
         [[maybe_unused]] static LinuxProgram* leftBehind = nullptr;
         leftBehind = program.release();

@@ -56,9 +56,10 @@ int RunWindowsProgram() {
         auto window =
             std::make_unique<MainWindow>(CreateSystemInputInjector(), CreateSystemAutomationHost());
         window->RunModal(nullptr);
-        if (window->WorkerLeftBehind()) {
-            // The worker is stuck in a call into a hung presentation program and still uses the
-            // window object and what it owns: leaked on purpose, the process ends without it.
+        if (window->ThreadsLeftBehind()) {
+            // A thread stuck in a call (a hung presentation program, a phone's command) still
+            // uses the window object and what it owns: leaked on purpose, the process ends
+            // without it.
             [[maybe_unused]] static MainWindow* leftBehind = nullptr;
             leftBehind = window.release();
         }

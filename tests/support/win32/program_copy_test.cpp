@@ -54,7 +54,7 @@ void ProgramCopyTest::StartProgram() {
 
 void ProgramCopyTest::ShutDown() {
     PostMessageA(window_, WM_COMMAND, kShutdownCommand, 0);
-    EXPECT_EQ(program_->WaitExit(30000), 0u);
+    EXPECT_EQ(program_->WaitExit(30000), 0u) << "no orderly end\n" << ReadFileText(output_);
     window_ = nullptr;
 }
 

@@ -62,7 +62,16 @@ protected:
         ProgramCopyTest::TearDown();
     }
 
-    std::map<std::string, std::string> State() { return ParseState(ReadFileText(state_)); }
+    // The stand-in's state. It replaces the file by a move, and an open that meets the move is
+    // refused (a sharing violation): such a read is tried again at once.
+    std::map<std::string, std::string> State() {
+        std::string text;
+        for (int i = 0; i < 50 && text.empty(); ++i) {
+            if (i > 0) Sleep(2);
+            text = ReadFileText(state_);
+        }
+        return ParseState(text);
+    }
 
     // Gives the stand-in an order through the file state.txt<suffix>. Written beside and then
     // moved in place: the stand-in reads the file on every call, and must never see it empty
@@ -109,7 +118,7 @@ protected:
         if (HasFatalFailure()) return;
         phone_ = std::make_unique<PhoneClient>(kPort);
         ASSERT_TRUE(phone_->Connected());
-        ASSERT_EQ(phone_->Login("id-1,Tester", "735"), "Login:OK\n");
+        ASSERT_EQ(phone_->Login("id-1,Tester", "735"), "Login:OK\n") << ReadFileText(output_);
     }
 
     bool Send(const std::string& line) { return phone_->SendLine(line); }

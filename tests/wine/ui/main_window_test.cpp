@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, ShutdownAnswersTheWindowWhileItWaitsForTheWorker) {
     ASSERT_TRUE(PumpUntil([&] { return host->entered.load(); }, 10000));
     ShutDown();
     EXPECT_TRUE(host->answered);
-    EXPECT_FALSE(window_->WorkerLeftBehind());
+    EXPECT_FALSE(window_->ThreadsLeftBehind());
 }
 
 TEST_F(MainWindowTest, StartsHiddenAndStaysHiddenUntilAskedFromTheTray) {
