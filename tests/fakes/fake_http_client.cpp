@@ -10,6 +10,13 @@ ScriptedReply ScriptedReply::Body(int status, const std::string& body) {
     return reply;
 }
 
+ScriptedReply ScriptedReply::Moved(int status, const std::string& location) {
+    ScriptedReply reply;
+    reply.head.status = status;
+    reply.head.location = location;
+    return reply;
+}
+
 ScriptedReply ScriptedReply::Failure(const std::string& error) {
     ScriptedReply reply;
     reply.result = HttpResult::kFailed;

@@ -17,7 +17,12 @@ struct ScriptedReply {
 
     static ScriptedReply Body(int status, const std::string& body);
     static ScriptedReply Failure(const std::string& error);
+    // A redirect (`status` 301, 302, …) to `location`, without a body.
+    static ScriptedReply Moved(int status, const std::string& location);
 };
+
+// The installer address the scripted update service names.
+inline constexpr const char* kInstaller = "https://updates.example/files/Setup.exe";
 
 class FakeHttpClient : public HttpClient {
 public:

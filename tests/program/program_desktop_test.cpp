@@ -116,11 +116,15 @@ protected:
     }
     std::string Ini() { return ReadFileText(folder_ + "/CorvaneServer.ini"); }
     std::string AutoStartEntry() { return folder_ + "/.config/autostart/VolaServer.desktop"; }
+    // The program ends in order (status 0) soon after `what`.
+    void ExpectOrderlyEnd(const std::string& what) {
+        int status = -2;
+        ASSERT_TRUE(program_->WaitExit(5000, &status)) << "still running after " << what;
+        EXPECT_EQ(status, 0);
+    }
     void StopAndCheckExit() {
         program_->Signal(SIGTERM);
-        int status = -2;
-        ASSERT_TRUE(program_->WaitExit(5000, &status)) << "still running after SIGTERM";
-        EXPECT_EQ(status, 0);
+        ExpectOrderlyEnd("SIGTERM");
     }
 
     PrivateDesktop desktop_;
@@ -234,9 +238,7 @@ TEST_F(ProgramDesktopTest, TrayIconAndEveryPageDriveTheRunningProgram) {
     ASSERT_TRUE(ClickIconUntil(place, 3, 1, menuOpen));
     x_->Key(XK_Up);
     x_->Key(XK_Return);
-    int status = -2;
-    ASSERT_TRUE(program_->WaitExit(5000, &status)) << "Shutdown did not end the program";
-    EXPECT_EQ(status, 0);
+    ExpectOrderlyEnd("the menu's Shutdown");
     EXPECT_NE(Ini().find("ShowMain=no"), std::string::npos) << Ini();
 }
 
@@ -275,9 +277,7 @@ TEST_F(ProgramDesktopTest, WithoutATrayTheWindowShowsAtStartAndClosingAsks) {
     ASSERT_TRUE(WaitFor(questionListens, 5000));
     x_->Key(XK_Tab);
     x_->Key(XK_space);
-    int status = -2;
-    ASSERT_TRUE(program_->WaitExit(5000, &status)) << "Yes did not end the program";
-    EXPECT_EQ(status, 0);
+    ExpectOrderlyEnd("Yes");
     EXPECT_NE(Ini().find("ShowMain=yes"), std::string::npos) << Ini();
 }
 

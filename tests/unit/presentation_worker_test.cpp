@@ -35,6 +35,17 @@ protected:
     }
     // The checks after it tell what did not happen in time.
     void WaitFor(const std::function<bool()>& condition) { WaitUntil(condition, 5s); }
+    // A running show, and the worker started and stuck in a go-to that does not return until
+    // the show is released.
+    void StartStuckInAGoTo() {
+        show_->running = true;
+        show_->showRunning = true;
+        show_->Hang("View.GotoSlide");
+        worker_.Start();
+        ASSERT_EQ(worker_.Post({PR_GOTO_PAGE, 2, 0}), 0);
+        WaitFor([&] { return show_->Hanging() == 1; });
+        ASSERT_EQ(show_->Hanging(), 1);
+    }
 
     std::shared_ptr<FakeShow> show_ = std::make_shared<FakeShow>();
     FakeHost host_{show_};
@@ -200,13 +211,7 @@ TEST_F(WorkerTest, PostingFailsWithoutARunningWorker) {
 }
 
 TEST_F(WorkerTest, AFullQueueRefusesPostsAndSaysSoAtMostOnceASecond) {
-    show_->running = true;
-    show_->showRunning = true;
-    show_->Hang("View.GotoSlide");
-    worker_.Start();
-    ASSERT_EQ(worker_.Post({PR_GOTO_PAGE, 2, 0}), 0);
-    WaitFor([&] { return show_->Hanging() == 1; });
-    ASSERT_EQ(show_->Hanging(), 1);
+    ASSERT_NO_FATAL_FAILURE(StartStuckInAGoTo());
 
     testing::internal::CaptureStdout();
     const auto start = std::chrono::steady_clock::now();
@@ -238,12 +243,7 @@ TEST_F(WorkerTest, AFullQueueRefusesPostsAndSaysSoAtMostOnceASecond) {
 }
 
 TEST_F(WorkerTest, StopAnswersForTheStoppingThreadWhileTheCallInHandNeedsIt) {
-    show_->running = true;
-    show_->showRunning = true;
-    show_->Hang("View.GotoSlide");
-    worker_.Start();
-    ASSERT_EQ(worker_.Post({PR_GOTO_PAGE, 2, 0}), 0);
-    WaitFor([&] { return show_->Hanging() == 1; });
+    ASSERT_NO_FATAL_FAILURE(StartStuckInAGoTo());
     // The call returns only once the stopping thread does its part, as a broadcast to the
     // program's windows waits for the thread that owns them.
     EXPECT_TRUE(worker_.Stop(std::chrono::minutes(1), [&] { show_->Release(); }));

@@ -16,8 +16,6 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 constexpr const char* kService = "https://updates.example/svc/downloadapp.php";
-constexpr const char* kInstaller = "https://updates.example/files/Setup.exe";
-
 class UpdateCheckTest : public testing::Test {
 protected:
     UpdateCheckTest() { settings.serviceUrl = kService; }

@@ -25,8 +25,6 @@ using testing::HasSubstr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-constexpr const char* kInstaller = "https://updates.example/files/Setup.exe";
-
 std::string OkReply(const std::string& url) {
     return R"({"status":"ok","message":")" + url + "\"}";
 }

@@ -20,8 +20,6 @@ using testing::HasSubstr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-constexpr const char* kInstaller = "https://updates.example/files/Setup.exe";
-
 std::string Bytes(std::size_t size) {
     std::string data(size, '\0');
     for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 7 + 3) % 256);
@@ -220,10 +218,7 @@ TEST_F(UpdateDownloadTest, PlainHttpInstallerIsRefusedWithoutAnyRequest) {
 }
 
 TEST_F(UpdateDownloadTest, HttpsRedirectsAreFollowed) {
-    ScriptedReply moved;
-    moved.head.status = 302;
-    moved.head.location = "/mirror/Setup.exe";
-    http.replies.push_back(moved);
+    http.replies.push_back(ScriptedReply::Moved(302, "/mirror/Setup.exe"));
     int result = -1;
     Download(ScriptedReply::Body(200, Bytes(2048)), &result);
     EXPECT_EQ(result, 0);
@@ -232,10 +227,7 @@ TEST_F(UpdateDownloadTest, HttpsRedirectsAreFollowed) {
 }
 
 TEST_F(UpdateDownloadTest, RedirectToPlainHttpIsRefused) {
-    ScriptedReply moved;
-    moved.head.status = 301;
-    moved.head.location = "http://updates.example/Setup.exe";
-    http.replies.push_back(moved);
+    http.replies.push_back(ScriptedReply::Moved(301, "http://updates.example/Setup.exe"));
     int result = 0;
     const std::string out = Download(ScriptedReply::Body(200, Bytes(2048)), &result);
     EXPECT_EQ(result, -1);
@@ -247,12 +239,7 @@ TEST_F(UpdateDownloadTest, RedirectToPlainHttpIsRefused) {
 
 TEST_F(UpdateDownloadTest, RedirectsEndAtTheLimit) {
     settings.downloadRedirects = 2;
-    for (int i = 0; i < 3; ++i) {
-        ScriptedReply moved;
-        moved.head.status = 302;
-        moved.head.location = "again";
-        http.replies.push_back(moved);
-    }
+    for (int i = 0; i < 3; ++i) http.replies.push_back(ScriptedReply::Moved(302, "again"));
     int result = 0;
     const std::string out = Download(ScriptedReply::Body(200, Bytes(1)), &result);
     EXPECT_EQ(result, -1);

@@ -68,10 +68,7 @@ bool ConnectionPopup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
         return false;
     }
     if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(handle(), &paint);
-        shape_.Apply(handle(), dc);
-        EndPaint(handle(), &paint);
+        shape_.Paint(handle());
         return true;
     }
     if (IsControlColorMessage(message)) {

@@ -75,10 +75,7 @@ void MoreAddressesDialog::OnCommand(int id, int, HWND) {
 
 bool MoreAddressesDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* result) {
     if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(handle(), &paint);
-        shape_.Apply(handle(), dc);
-        EndPaint(handle(), &paint);
+        shape_.Paint(handle());
         return true;
     }
     if (message == WM_LBUTTONDOWN) {

@@ -25,6 +25,13 @@ HRGN MakeRoundedRegion(int w, int h, int divisor) {
     return region;
 }
 
+void WindowShape::Paint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    Apply(window, dc);
+    EndPaint(window, &paint);
+}
+
 void WindowShape::Apply(HWND window, HDC dc) {
     RECT rect{};
     GetWindowRect(window, &rect);

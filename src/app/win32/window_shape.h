@@ -17,6 +17,8 @@ class WindowShape {
 public:
     WindowShape(int divisor, COLORREF outline) : divisor_(divisor), outline_(outline) {}
     void Apply(HWND window, HDC dc);
+    // The whole WM_PAINT of a window that draws nothing but its outline.
+    void Paint(HWND window);
 
 private:
     int divisor_;

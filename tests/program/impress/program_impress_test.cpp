@@ -123,6 +123,17 @@ protected:
         ASSERT_TRUE(program_->WaitForOutput("CorvaneServer Version:")) << program_->Output();
     }
     std::string Log() { return ReadFileText(folder_ + "/program/CorvaneServer.log"); }
+    // The program with the office module, once its idle refresh has found the office.
+    void StartAttachedProgram() {
+        ASSERT_NO_FATAL_FAILURE(StartProgram(CORVANE_OFFICE_MODULE));
+        ASSERT_TRUE(WaitAttached(1)) << program_->Output();
+    }
+    // The phone's next starts the show, at `slide` (the selected one), and it shows that slide.
+    void StartShowAt(PhoneClient& phone, int slide) {
+        ASSERT_TRUE(phone.SendLine("PptNextPage:"));
+        ASSERT_TRUE(WaitPosition(phone, slide, 5));
+        ASSERT_TRUE(WaitFor([&] { return ShowShows(kSlideColours[slide - 1]); }));
+    }
     // Waits until the program's idle refresh has found the office (the `count`th time). A show
     // started within moments of the document's first appearance can stay black under Xvfb, so
     // the phone waits for this as a presenter would be some moments slower.
@@ -195,14 +206,11 @@ TEST_F(ProgramImpressTest, PhoneDrivesTheShowOfTheDeckThePresenterOpened) {
     Window editor = screen_->FindWindow("deck.fodp - LibreOffice Impress");
     screen_->PressKey(XK_Next, editor);
     ASSERT_TRUE(WaitFor([&] { return EditingViewShows(2); })) << "slide 2 not selected";
-    ASSERT_NO_FATAL_FAILURE(StartProgram(CORVANE_OFFICE_MODULE));
-    ASSERT_TRUE(WaitAttached(1)) << program_->Output();
+    ASSERT_NO_FATAL_FAILURE(StartAttachedProgram());
 
     Phone([&](PhoneClient& phone) {
         // Next starts the show at the selected slide.
-        ASSERT_TRUE(phone.SendLine("PptNextPage:"));
-        ASSERT_TRUE(WaitPosition(phone, 2, 5));
-        EXPECT_TRUE(WaitFor([&] { return ShowShows(kSlideColours[1]); }));
+        ASSERT_NO_FATAL_FAILURE(StartShowAt(phone, 2));
         // The show's window is the whole screen, and the topmost window.
         EXPECT_EQ(Ask(phone, "PptViewSize"), "QueryInfo:PptViewSize,1024,768\n");
         int x = -1, y = -1, width = 0, height = 0;
@@ -306,12 +314,9 @@ TEST_F(ProgramImpressTest, PhoneDrivesTheShowOfTheDeckThePresenterOpened) {
 TEST_F(ProgramImpressTest, OfficeKilledBetweenRequestsFallsBackToKeysUntilReopened) {
     PrepareHome(home_, folder_);
     ASSERT_NO_FATAL_FAILURE(OpenDeck());
-    ASSERT_NO_FATAL_FAILURE(StartProgram(CORVANE_OFFICE_MODULE));
-    ASSERT_TRUE(WaitAttached(1)) << program_->Output();
+    ASSERT_NO_FATAL_FAILURE(StartAttachedProgram());
     Phone([&](PhoneClient& phone) {
-        ASSERT_TRUE(phone.SendLine("PptNextPage:"));
-        ASSERT_TRUE(WaitPosition(phone, 1, 5));
-        ASSERT_TRUE(WaitFor([&] { return ShowShows(kSlideColours[0]); }));
+        ASSERT_NO_FATAL_FAILURE(StartShowAt(phone, 1));
 
         office_.Kill();
         ASSERT_TRUE(WaitFor([&] { return !OfficeRunsFor(home_); })) << "the office lives on";
@@ -343,8 +348,7 @@ TEST_F(ProgramImpressTest, OfficeKilledBetweenRequestsFallsBackToKeysUntilReopen
 TEST_F(ProgramImpressTest, OfficeThatStopsAnsweringIsCutOffAndKeysStandIn) {
     PrepareHome(home_, folder_);
     ASSERT_NO_FATAL_FAILURE(OpenDeck());
-    ASSERT_NO_FATAL_FAILURE(StartProgram(CORVANE_OFFICE_MODULE));
-    ASSERT_TRUE(WaitAttached(1)) << program_->Output();
+    ASSERT_NO_FATAL_FAILURE(StartAttachedProgram());
     Phone([&](PhoneClient& phone) {
         ASSERT_TRUE(phone.SendLine("PptNextPage:"));
         ASSERT_TRUE(WaitPosition(phone, 1, 5));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop.h"
@@ -279,17 +280,13 @@ TEST_F(ShowRunning, NextPreviousAndGoToWithClamping) {
     ASSERT_TRUE(Send("PptGotoPage:20"));
     EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
     EXPECT_EQ(Query("PptCurPage", "QueryInfo:PptCurPage,8,8\n"), "QueryInfo:PptCurPage,8,8\n");
-    ASSERT_TRUE(Send("PptGotoPage:0"));
-    EXPECT_TRUE(WaitState("position", "1")) << ReadFileText(state_);
-    ASSERT_TRUE(Send("PptGotoPage:5"));
-    EXPECT_TRUE(WaitState("position", "5")) << ReadFileText(state_);
-    ASSERT_TRUE(Send("PptGotoPage:8"));
-    EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
-    // One past the last slide is the end screen, which the show cannot be sent to.
-    ASSERT_TRUE(Send("PptGotoPage:2"));
-    EXPECT_TRUE(WaitState("position", "2")) << ReadFileText(state_);
-    ASSERT_TRUE(Send("PptGotoPage:9"));
-    EXPECT_TRUE(WaitState("position", "8")) << ReadFileText(state_);
+    // Slide 9 is one past the last: the end screen, which the show cannot be sent to.
+    const std::pair<const char*, const char*> goTos[] = {
+        {"0", "1"}, {"5", "5"}, {"8", "8"}, {"2", "2"}, {"9", "8"}};
+    for (const auto& [slide, position] : goTos) {
+        ASSERT_TRUE(Send(std::string("PptGotoPage:") + slide));
+        EXPECT_TRUE(WaitState("position", position)) << slide << "\n" << ReadFileText(state_);
+    }
     // Next on the last slide ends the show.
     ASSERT_TRUE(Send("PptNextPage:"));
     EXPECT_TRUE(WaitState("running", "0")) << ReadFileText(state_);
