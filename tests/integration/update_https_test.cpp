@@ -69,6 +69,16 @@ protected:
         return GetCapturedStdout();
     }
 
+    // Against `listener`, the check and the download both end with an error line.
+    void ExpectCheckAndDownloadFail(const std::string& listener) {
+        std::string url = "x";
+        EXPECT_THAT(Check("ok", &url, listener), StartsWith("error .<"));
+        EXPECT_EQ(url, "");
+        int result = 0;
+        EXPECT_THAT(Download("exact2048", &result, listener), StartsWith("error .<"));
+        EXPECT_EQ(result, -1);
+    }
+
     std::string Downloaded() {
         std::ifstream in(host.downloadPath, std::ios::binary);
         if (!in) return "<missing>";
@@ -153,13 +163,7 @@ TEST_F(UpdateHttpsTest, TheFormArrivesExactlyAsSent) {
 }
 
 TEST_F(UpdateHttpsTest, AnUntrustedCertificateIsRefused) {
-    std::string url = "x";
-    const std::string out = Check("ok", &url, "untrusted");
-    EXPECT_EQ(url, "");
-    EXPECT_THAT(out, StartsWith("error .<"));
-    int result = 0;
-    EXPECT_THAT(Download("exact2048", &result, "untrusted"), StartsWith("error .<"));
-    EXPECT_EQ(result, -1);
+    ExpectCheckAndDownloadFail("untrusted");
     EXPECT_EQ(Downloaded(), "<missing>");
     // The handshake failed before any request was made.
     for (const std::string& request : server().Requests()) {
@@ -177,13 +181,7 @@ TEST_F(UpdateHttpsTest, ClosedPortFailsAtOnce) {
 TEST_F(UpdateHttpsTest, ServerThatNeverAnswersEndsWithTheTimeOuts) {
     // The listener accepts no connection and never answers: the check ends after its 5 s
     // and the download after its own time-outs, both with an error line.
-    std::string url = "x";
-    const std::string out = Check("ok", &url, "silent");
-    EXPECT_EQ(url, "");
-    EXPECT_THAT(out, StartsWith("error .<"));
-    int result = 0;
-    EXPECT_THAT(Download("exact2048", &result, "silent"), StartsWith("error .<"));
-    EXPECT_EQ(result, -1);
+    ExpectCheckAndDownloadFail("silent");
 }
 
 TEST_F(UpdateHttpsTest, Exactly2048BytesArePostedTwiceAndStarted) {
