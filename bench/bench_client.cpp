@@ -399,57 +399,11 @@ FloodResult BenchFlood(const Settings& s) {
 
 // ---- many connections ----------------------------------------------------------------------
 
-// Opens and logs in `count` connections; the number that got "Login:OK".
-int OpenMany(const Settings& s, std::vector<Line>* lines, int count, const char* tag) {
-    lines->resize(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        Line& c = (*lines)[static_cast<size_t>(i)];
-        if (!c.Connect(s.port) || !c.Send("Login:" + std::string(tag) + std::to_string(i) +
-                                          ",Bench," + s.password + "\n")) {
-            c.Close();
-        }
-    }
-    // Every connection sends one line and waits for one answer.
-    auto expect = [&](const std::string& wanted) {
-        int answered = 0;
-        std::vector<bool> done(lines->size(), false);
-        auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (RemainingMs(deadline) > 0) {
-            std::vector<pollfd> fds;
-            std::vector<size_t> which;
-            for (size_t i = 0; i < lines->size(); ++i) {
-                if (done[i] || (*lines)[i].Fd() < 0) continue;
-                fds.push_back({(*lines)[i].Fd(), POLLIN, 0});
-                which.push_back(i);
-            }
-            if (fds.empty()) break;
-            if (poll(fds.data(), fds.size(), RemainingMs(deadline)) <= 0) break;
-            for (size_t k = 0; k < fds.size(); ++k) {
-                if (fds[k].revents == 0) continue;
-                Line& c = (*lines)[which[k]];
-                std::string answer;
-                if (!c.Fill()) {
-                    c.Close();
-                    continue;
-                }
-                if (c.TakeLine(&answer)) {
-                    done[which[k]] = true;
-                    if (answer == wanted) ++answered;
-                }
-            }
-        }
-        return answered;
-    };
-    return expect("Login:OK\n");
-}
-
-int HeartbeatAll(std::vector<Line>* lines) {
-    for (Line& c : *lines) {
-        if (c.Fd() >= 0 && !c.Send("Heartbeat:\n")) c.Close();
-    }
+// Waits (up to 20 s) for one line from each open connection; the number that answered `wanted`.
+int CountAnswers(std::vector<Line>* lines, const std::string& wanted) {
     int answered = 0;
-    auto deadline = Clock::now() + std::chrono::seconds(20);
     std::vector<bool> done(lines->size(), false);
+    auto deadline = Clock::now() + std::chrono::seconds(20);
     while (RemainingMs(deadline) > 0) {
         std::vector<pollfd> fds;
         std::vector<size_t> which;
@@ -469,11 +423,31 @@ int HeartbeatAll(std::vector<Line>* lines) {
             }
             if (c.TakeLine(&answer)) {
                 done[which[k]] = true;
-                if (answer == "Heartbeat:\n") ++answered;
+                if (answer == wanted) ++answered;
             }
         }
     }
     return answered;
+}
+
+// Opens and logs in `count` connections; the number that got "Login:OK".
+int OpenMany(const Settings& s, std::vector<Line>* lines, int count, const char* tag) {
+    lines->resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Line& c = (*lines)[static_cast<size_t>(i)];
+        if (!c.Connect(s.port) || !c.Send("Login:" + std::string(tag) + std::to_string(i) +
+                                          ",Bench," + s.password + "\n")) {
+            c.Close();
+        }
+    }
+    return CountAnswers(lines, "Login:OK\n");
+}
+
+int HeartbeatAll(std::vector<Line>* lines) {
+    for (Line& c : *lines) {
+        if (c.Fd() >= 0 && !c.Send("Heartbeat:\n")) c.Close();
+    }
+    return CountAnswers(lines, "Heartbeat:\n");
 }
 
 // Waits (up to 10 s) until the program is back to `threads` threads or fewer.
