@@ -107,15 +107,18 @@ TEST(JsonParseTest, GrammarErrorsReportStateAndLine) {
     }
 }
 
+// `text` is refused with `code`, without a tree or a diagnostic.
+void ExpectRefused(const char* text, int code) {
+    SCOPED_TRACE(text);
+    Parsed p;
+    Parse(text, &p);
+    EXPECT_EQ(p.code, code);
+    EXPECT_EQ(p.root, nullptr);
+    EXPECT_EQ(p.diagnostic, "");
+}
+
 TEST(JsonParseTest, SyntaxErrorsWithoutDiagnostic) {
-    for (const char* text : {"{}x", "{} }", "{}{}", "x{}"}) {
-        SCOPED_TRACE(text);
-        Parsed p;
-        Parse(text, &p);
-        EXPECT_EQ(p.code, kJsonSyntaxError);
-        EXPECT_EQ(p.root, nullptr);
-        EXPECT_EQ(p.diagnostic, "");
-    }
+    for (const char* text : {"{}x", "{} }", "{}{}", "x{}"}) ExpectRefused(text, kJsonSyntaxError);
 }
 
 TEST(JsonParseTest, MalformedValueOrKeyIsBadToken) {
@@ -123,12 +126,7 @@ TEST(JsonParseTest, MalformedValueOrKeyIsBadToken) {
          {"{\"a\":01}", "{\"a\":-01}", "{\"a\":-}", "{\"a\":1.}", "{\"a\":1e}", "{\"a\":1x}",
           "{\"a\":\"x\ty\"}", "{\"a\":\"\\x\"}", "{\"a\":\"\\u12g4\"}", "{\"a\":trux}",
           "{\"a\":[nul]}", "{\"a\":1,b:2}"}) {
-        SCOPED_TRACE(text);
-        Parsed p;
-        Parse(text, &p);
-        EXPECT_EQ(p.code, kJsonBadToken);
-        EXPECT_EQ(p.root, nullptr);
-        EXPECT_EQ(p.diagnostic, "");
+        ExpectRefused(text, kJsonBadToken);
     }
 }
 
