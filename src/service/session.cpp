@@ -2,6 +2,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/detached_thread.h"
 #include "service/line_session.h"
 #include "service/service_state.h"
 #include "support/log.h"
@@ -63,9 +64,8 @@ void AcceptLoop(ServiceState* server) {
                 SetSendTimeout(s, server->options.sendTimeoutMs);
                 // Counted before the thread starts, so the count never drops below zero.
                 if (!server->BeginConnection(s)) return;  // stopped meanwhile; socket closed
-                try {
-                    std::thread(RunConnection, server->shared_from_this(), s, peer).detach();
-                } catch (const std::system_error&) {
+                auto self = server->shared_from_this();
+                if (!StartDetachedThread([self, s, peer] { RunConnection(self, s, peer); })) {
                     server->EndConnection(s);
                 }
             }

@@ -13,8 +13,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "platform/detached_thread.h"
 #include "platform/http_client.h"
 
 namespace {
@@ -223,8 +223,14 @@ protected:
             }
             current_ = transfer;
         }
-        std::thread(RunTransfer, transfer, request, url, options_.systemProxy).detach();
-        const HttpResult result = Receive(*transfer, request, handler, error);
+        const bool systemProxy = options_.systemProxy;
+        const bool started = StartDetachedThread(
+            [transfer, request, url, systemProxy]() mutable {
+                RunTransfer(transfer, std::move(request), std::move(url), systemProxy);
+            });
+        const HttpResult result = started ? Receive(*transfer, request, handler, error)
+                                          : HttpResult::kFailed;
+        if (!started) *error = "no thread for the transfer";
         {
             std::lock_guard<std::mutex> guard(transfer->lock);
             transfer->abandoned = true;  // a finished thread does not care
