@@ -5,8 +5,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "platform/detached_thread.h"
 #include "remote/terminal.h"
 
 namespace {
@@ -84,7 +84,8 @@ private:
 class PipeKeySource : public KeySource {
 public:
     explicit PipeKeySource(HANDLE input) : input_(input) {
-        std::thread([this] { ReadLoop(); }).detach();
+        // Without a reader the input counts as ended.
+        if (!StartDetachedThread([this] { ReadLoop(); })) ended_ = true;
     }
 
     Key Next(int timeoutMs) override {
