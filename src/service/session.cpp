@@ -64,8 +64,9 @@ void AcceptLoop(ServiceState* server) {
                 SetSendTimeout(s, server->options.sendTimeoutMs);
                 // Counted before the thread starts, so the count never drops below zero.
                 if (!server->BeginConnection(s)) return;  // stopped meanwhile; socket closed
-                auto self = server->shared_from_this();
-                if (!StartDetachedThread([self, s, peer] { RunConnection(self, s, peer); })) {
+                if (!StartDetachedThread([self = server->shared_from_this(), s, peer] {
+                        RunConnection(self, s, peer);
+                    })) {
                     server->EndConnection(s);
                 }
             }

@@ -3,7 +3,6 @@
 #include <process.h>
 
 #include <cstdint>
-
 #include <memory>
 
 #include "platform/detached_thread.h"
@@ -20,7 +19,7 @@ unsigned __stdcall RunBody(void* argument) {
 
 bool StartDetachedThread(std::function<void()> body) {
     auto owned = std::make_unique<std::function<void()>>(std::move(body));
-    // _beginthreadex rather than CreateThread, so the C runtime sets up and frees the thread's data.
+    // _beginthreadex, not CreateThread: the C runtime sets up and frees the thread's data.
     const std::uintptr_t handle = _beginthreadex(nullptr, 0, RunBody, owned.get(), 0, nullptr);
     if (handle == 0) return false;
     owned.release();  // the thread owns it now

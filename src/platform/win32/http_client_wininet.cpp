@@ -223,14 +223,14 @@ protected:
             }
             current_ = transfer;
         }
-        const bool systemProxy = options_.systemProxy;
-        const bool started = StartDetachedThread(
-            [transfer, request, url, systemProxy]() mutable {
-                RunTransfer(transfer, std::move(request), std::move(url), systemProxy);
-            });
-        const HttpResult result = started ? Receive(*transfer, request, handler, error)
-                                          : HttpResult::kFailed;
-        if (!started) *error = "no thread for the transfer";
+        HttpResult result = HttpResult::kFailed;
+        if (StartDetachedThread([transfer, request, url, systemProxy = options_.systemProxy] {
+                RunTransfer(transfer, request, url, systemProxy);
+            })) {
+            result = Receive(*transfer, request, handler, error);
+        } else {
+            *error = "no thread for the transfer";
+        }
         {
             std::lock_guard<std::mutex> guard(transfer->lock);
             transfer->abandoned = true;  // a finished thread does not care
