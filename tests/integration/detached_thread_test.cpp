@@ -3,39 +3,39 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "platform/detached_thread.h"
+#include "wait_until.h"
 
 TEST(DetachedThread, ManyShortThreadsEachRunTheirOwnBodyOnce) {
-    constexpr int kThreads = 3000;
+    constexpr int kStarters = 3, kEach = 1000, kThreads = kStarters * kEach;
     struct Tally {
-        std::atomic<int> count{0};
+        std::atomic<int> started{0}, ran{0};
         std::atomic<std::int64_t> sum{0};
-        std::mutex lock;
-        std::condition_variable allRan;
     };
     auto tally = std::make_shared<Tally>();  // outlives the test if a thread comes late
-    int started = 0;
-    for (int i = 1; i <= kThreads; ++i) {
-        if (StartDetachedThread([tally, i] {
-                tally->sum += i;
-                if (++tally->count < kThreads) return;
-                std::lock_guard<std::mutex> guard(tally->lock);
-                tally->allRan.notify_all();
-            })) {
-            ++started;
-        }
+    // Several threads starting at once: one thread's start then meets another's end.
+    std::vector<std::thread> starters;
+    for (int s = 0; s < kStarters; ++s) {
+        starters.emplace_back([tally, s] {
+            for (int i = s * kEach + 1; i <= (s + 1) * kEach; ++i) {
+                if (StartDetachedThread([tally, i] {
+                        tally->sum += i;
+                        ++tally->ran;
+                    })) {
+                    ++tally->started;
+                }
+            }
+        });
     }
-    ASSERT_EQ(started, kThreads);
-    std::unique_lock<std::mutex> guard(tally->lock);
+    for (std::thread& starter : starters) starter.join();
+    ASSERT_EQ(tally->started, kThreads);
     // Generous: only a lost thread ever comes near it.
-    ASSERT_TRUE(tally->allRan.wait_for(guard, std::chrono::seconds(60),
-                                       [&] { return tally->count == kThreads; }))
-        << tally->count << " of " << kThreads << " threads ran";
+    ASSERT_TRUE(WaitUntil([&] { return tally->ran == kThreads; }, std::chrono::seconds(60)))
+        << tally->ran << " of " << kThreads << " threads ran";
     EXPECT_EQ(tally->sum, std::int64_t{kThreads} * (kThreads + 1) / 2);
 }

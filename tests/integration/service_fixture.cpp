@@ -61,6 +61,12 @@ void ServiceTest::TearDown() {
     server_.reset();
 }
 
+bool ServiceTest::RestartService() {
+    server_->Stop();
+    server_ = StartService();
+    return server_ != nullptr;
+}
+
 std::shared_ptr<ControlServer> ServiceTest::StartService(int tcpPort, int udpPort) {
     ServerConfig config;
     config.tcpBindAddress = "127.0.0.1";

@@ -45,6 +45,8 @@ protected:
     void TearDown() override;
     // (Re)creates the service; null when creation failed.
     std::shared_ptr<ControlServer> StartService(int tcpPort = 0, int udpPort = 0);
+    // Stops the service and starts it again with options_ as they are now; false on failure.
+    bool RestartService();
     std::uint16_t Port() const { return server_->ListenPort(); }
 
     ServerOptions options_;

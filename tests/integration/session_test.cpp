@@ -120,10 +120,8 @@ TEST_F(ServiceTest, LongestLineIs8192BytesWithItsLineFeed) {
 }
 
 TEST_F(ServiceTest, IdleConnectionTimesOutButHeartbeatsKeepItOpen) {
-    server_->Stop();
     options_.idleTimeoutSeconds = 2;
-    server_ = StartService();
-    ASSERT_NE(server_, nullptr);
+    ASSERT_TRUE(RestartService());
     PhoneClient idle(Port());
     PhoneClient busy(Port());
     EXPECT_EQ(idle.Login("idle", "735"), "Login:OK\n");
@@ -142,9 +140,8 @@ TEST_F(ServiceTest, IdleConnectionTimesOutButHeartbeatsKeepItOpen) {
 
 TEST_F(ServiceTest, RepeatedWrongPasswordsLockTheAddressOut) {
     std::int64_t fakeNow = 1000;
-    server_->Stop();
     options_.throttleClock = [&fakeNow] { return fakeNow; };
-    server_ = StartService();
+    ASSERT_TRUE(RestartService());
     PhoneClient phone(Port());
     // A right login resets the count.
     for (int i = 0; i < 4; ++i) ASSERT_EQ(phone.Login("p", "000"), "Login:ER\n");
@@ -187,9 +184,7 @@ TEST_F(ServiceTest, PeersThatSendWithoutReadingDoNotHoldUpStop) {
     // reads, so the service's thread for each ends up waiting in a send. The send time-out is
     // far beyond the floods, so only Stop can end those waits (a busy machine floods slowly).
     options_.sendTimeoutMs = 60000;
-    server_->Stop();
-    server_ = StartService();
-    ASSERT_NE(server_, nullptr);
+    ASSERT_TRUE(RestartService());
     PhoneClient in(Port()), out(Port());
     ASSERT_EQ(in.Login("in", "735"), "Login:OK\n");
     EXPECT_GT(in.FloodUntilStalled("Fill:"), 0);
@@ -205,9 +200,7 @@ TEST_F(ServiceTest, PeersThatSendWithoutReadingDoNotHoldUpStop) {
 
 TEST_F(ServiceTest, AConnectionThatDoesNotEndCannotHoldUpStop) {
     options_.connectionStopLimitMs = 300;
-    server_->Stop();
-    server_ = StartService();
-    ASSERT_NE(server_, nullptr);
+    ASSERT_TRUE(RestartService());
     handler_.Hold();
     PhoneClient held(Port());
     ASSERT_EQ(held.Login("held", "735"), "Login:OK\n");
@@ -234,9 +227,7 @@ TEST_F(ServiceTest, AConnectionThatDoesNotEndCannotHoldUpStop) {
 
 TEST_F(ServiceTest, APeerThatStopsReadingIsDroppedAfterTheSendTimeOut) {
     options_.sendTimeoutMs = 300;
-    server_->Stop();
-    server_ = StartService();
-    ASSERT_NE(server_, nullptr);
+    ASSERT_TRUE(RestartService());
     PhoneClient stuck(Port());
     ASSERT_EQ(stuck.Login("stuck", "735"), "Login:OK\n");
     EXPECT_GT(stuck.FloodUntilStalled("Fill:"), 0);
