@@ -124,10 +124,10 @@ bool DesktopFaceTest::MenuReady(const QMenu& menu) {
     return menu.isVisible() && menu.windowHandle() != nullptr && menu.windowHandle()->isExposed();
 }
 
-bool DesktopFaceTest::OpenTrayMenu(const ScreenRect& icon, const QMenu& menu) {
+bool DesktopFaceTest::OpenTrayMenu(unsigned long icon, const QMenu& menu) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (menu.isVisible()) return true;
-        X().Click(icon.CenterX(), icon.CenterY(), 3);
+        if (!X().ClickWindow(icon, 3)) return false;
         if (WaitUntil([&] { return MenuReady(menu); }, 3000)) return true;
     }
     return false;

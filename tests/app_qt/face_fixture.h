@@ -34,7 +34,7 @@ protected:
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
     // Right-clicks the docked icon until its menu is up, as a user clicks again when nothing
     // happened: a click that comes while the tray host is still taking the icon in is lost.
-    static bool OpenTrayMenu(const ScreenRect& icon, const QMenu& menu);
+    static bool OpenTrayMenu(unsigned long icon, const QMenu& menu);
     // The menu is on screen and the toolkit has handled its coming up (keys sent before then
     // may be handled out of turn).
     static bool MenuReady(const QMenu& menu);

@@ -92,13 +92,11 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     unsigned long icon = 0;
     ASSERT_TRUE(WaitUntil([&] { return (icon = X().FindTrayIcon("CorvaneServer")) != 0; }))
         << "the icon did not dock in the tray host";
-    ScreenRect place;
-    ASSERT_TRUE(X().Geometry(icon, &place));
 
     // The menu: "Config" (the default, unchecked while the window is hidden), "About",
     // a separator, "Shutdown".
     QMenu& menu = tray.menu();
-    ASSERT_TRUE(OpenTrayMenu(place, menu)) << "no menu on a right click";
+    ASSERT_TRUE(OpenTrayMenu(icon, menu)) << "no menu on a right click";
     EXPECT_EQ(MenuTexts(menu), "[Config][About][][Shutdown]");
     EXPECT_EQ(menu.defaultAction(), menu.actions()[0]);
     EXPECT_FALSE(menu.actions()[0]->isChecked());
@@ -107,11 +105,11 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
 
     // A double click shows the window, and a second one leaves it shown: by the time the menu
     // of a later right click is up, the clicks before it have been handled.
-    X().Click(place.CenterX(), place.CenterY(), 1, 2);
+    X().ClickWindow(icon, 1, 2);
     ASSERT_TRUE(WaitUntil([&] { return Window().isVisible(); })) << "double click did nothing";
     EXPECT_EQ(app_->ShowFlag, 1);
-    X().Click(place.CenterX(), place.CenterY(), 1, 2);
-    X().Click(place.CenterX(), place.CenterY(), 3);
+    X().ClickWindow(icon, 1, 2);
+    X().ClickWindow(icon, 3);
     ASSERT_TRUE(WaitUntil([&] { return MenuReady(menu); }));
     EXPECT_TRUE(Window().isVisible());
     EXPECT_TRUE(menu.actions()[0]->isChecked()) << "Config unchecked with the window shown";
@@ -122,7 +120,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     QTest::mouseClick(Control<SkinButton>("close"), Qt::LeftButton);
     EXPECT_FALSE(Window().isVisible());
     EXPECT_EQ(app_->ShowFlag, 0);
-    X().Click(place.CenterX(), place.CenterY(), 3);
+    X().ClickWindow(icon, 3);
     ASSERT_TRUE(WaitUntil([&] { return MenuReady(menu); }));
     const QRect about = menu.actionGeometry(menu.actions()[1]).translated(menu.pos());
     X().Click(about.center().x(), about.center().y());
@@ -132,7 +130,7 @@ TEST_F(DesktopFaceTest, TrayIconDocksAndItsClicksAndMenuReachTheWindow) {
     EXPECT_FALSE(Control<SkinButton>("basicButton")->isChecked());
 
     // "Shutdown" ends the loop.
-    QTimer::singleShot(0, [&] { X().Click(place.CenterX(), place.CenterY(), 3); });
+    QTimer::singleShot(0, [&] { X().ClickWindow(icon, 3); });
     QTimer picker;
     QObject::connect(&picker, &QTimer::timeout, [&] {
         if (!MenuReady(menu)) return;

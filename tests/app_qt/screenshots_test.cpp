@@ -97,10 +97,10 @@ TEST_F(DesktopFaceTest, ScreenshotsOfEveryWindowInBothLanguagesWithNothingClippe
         // The tray menu, opened by a right click on the docked icon.
         unsigned long icon = 0;
         ASSERT_TRUE(WaitUntil([&] { return (icon = X().FindTrayIcon("CorvaneServer")) != 0; }));
+        QMenu& menu = desktop_->tray()->menu();
+        ASSERT_TRUE(OpenTrayMenu(icon, menu));
         ScreenRect place;
         ASSERT_TRUE(X().Geometry(icon, &place));
-        QMenu& menu = desktop_->tray()->menu();
-        ASSERT_TRUE(OpenTrayMenu(place, menu));
         const FaceTexts& texts = TextsFor(language.language);
         EXPECT_EQ(menu.actions()[0]->text().toStdString(), texts.config);
         EXPECT_EQ(menu.actions()[3]->text().toStdString(), texts.shutdown);

@@ -238,6 +238,13 @@ void XDriver::Click(int x, int y, unsigned button, int times) {
     Sync();
 }
 
+bool XDriver::ClickWindow(unsigned long window, unsigned button, int times) {
+    ScreenRect place;
+    if (!Geometry(window, &place)) return false;
+    Click(place.CenterX(), place.CenterY(), button, times);
+    return true;
+}
+
 void XDriver::Key(unsigned long keysym, bool control) {
     const KeyCode code = XKeysymToKeycode(display_, keysym);
     const KeyCode ctrl = XKeysymToKeycode(display_, XK_Control_L);

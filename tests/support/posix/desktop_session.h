@@ -78,6 +78,9 @@ public:
     // Moves the pointer there and clicks `times` times with `button` (1 left, 3 right).
     void Click(int x, int y, unsigned button = 1, int times = 1);
     void MoveTo(int x, int y);
+    // Clicks the middle of `window` where it is now (a tray host may still be moving a new
+    // icon into place); false when the window is gone.
+    bool ClickWindow(unsigned long window, unsigned button = 1, int times = 1);
     // Presses and releases the key of `keysym` (an X keysym), with Control held if asked.
     void Key(unsigned long keysym, bool control = false);
     // Types letters, digits, blanks and "-", "." one key at a time (Shift for capitals).
