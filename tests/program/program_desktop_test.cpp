@@ -120,7 +120,8 @@ protected:
     // The program ends in order (status 0) soon after `what`.
     void ExpectOrderlyEnd(const std::string& what) {
         int status = -2;
-        ASSERT_TRUE(program_->WaitExit(5000, &status)) << "still running after " << what;
+        ASSERT_TRUE(program_->WaitExit(5000, &status)) << "still running after " << what << "\n"
+                                                       << program_->Output();
         EXPECT_EQ(status, 0);
     }
     void StopAndCheckExit() {
